@@ -1,0 +1,52 @@
+// Terminal input decoder: turns the bytes a terminal sends into key-event
+// records with virtual-key code, scan code, code page 850 character and
+// control-key state, as a Windows console delivers them.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "platform/console_api.h"
+
+namespace lumetra {
+
+// How long a lone ESC waits for the rest of a sequence before it counts as
+// the Escape key (and ESC x as Alt+x).
+inline constexpr std::uint64_t escape_timeout_ms = 100;
+
+struct CursorReport {
+  int row = 0;     // 1-based, as the terminal reports it
+  int column = 0;  // 1-based
+};
+
+class InputDecoder {
+ public:
+  // Feeds bytes read from the terminal at time now_ms (any monotonic clock).
+  // Complete keys become records at once; an incomplete sequence waits.
+  void feed(std::span<const unsigned char> bytes, std::uint64_t now_ms);
+  // Completes a pending ESC (or ESC x) whose timeout has run out by now_ms.
+  void tick(std::uint64_t now_ms);
+  // Milliseconds until a pending sequence times out; nullopt when none waits.
+  [[nodiscard]] std::optional<std::uint64_t> time_to_timeout(std::uint64_t now_ms) const;
+
+  // While a cursor position query is outstanding, CSI row;col R is taken as
+  // its answer instead of a key.
+  void expect_cursor_report(bool expecting) { expecting_report_ = expecting; }
+  [[nodiscard]] std::optional<CursorReport> take_cursor_report();
+
+  // Key-event records decoded so far, oldest first (a key down and a key up
+  // for each key).
+  std::deque<INPUT_RECORD>& records() { return records_; }
+
+ private:
+  std::deque<INPUT_RECORD> records_;
+  std::string pending_;
+  std::uint64_t pending_since_ms_ = 0;
+  bool expecting_report_ = false;
+  std::optional<CursorReport> report_;
+};
+
+}  // namespace lumetra

@@ -1,0 +1,26 @@
+// Heap memory for text buffers and working storage, with a seam through which
+// tests make allocations fail.
+#pragma once
+
+#include <cstddef>
+
+namespace lumetra {
+
+// malloc, realloc and free; null when memory cannot be had.
+[[nodiscard]] void* memory_allocate(std::size_t size) noexcept;
+[[nodiscard]] void* memory_reallocate(void* block, std::size_t size) noexcept;
+void memory_free(void* block) noexcept;
+
+// While it lives, allocations after the first `successes` fail.
+class FailingAllocations {
+ public:
+  explicit FailingAllocations(int successes = 0) noexcept;
+  ~FailingAllocations();
+  FailingAllocations(const FailingAllocations&) = delete;
+  FailingAllocations& operator=(const FailingAllocations&) = delete;
+
+ private:
+  int previous_;
+};
+
+}  // namespace lumetra
