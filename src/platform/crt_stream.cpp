@@ -1,0 +1,387 @@
+// The buffered file stream over a POSIX file descriptor, with text-mode
+// reading done on the buffered bytes so that positions stay file bytes.
+#include "platform/crt_stream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lumetra {
+
+namespace {
+
+constexpr char ctrl_z = '\x1A';
+
+struct ModeEntry {
+  std::string_view text;
+  int flags;
+  bool text_mode;
+  bool append;
+  bool readable;
+  bool writable;
+};
+
+constexpr ModeEntry mode_table[] = {
+    {"rb", O_RDONLY, false, false, true, false},
+    {"rt", O_RDONLY, true, false, true, false},
+    {"wb", O_WRONLY | O_CREAT | O_TRUNC, false, false, false, true},
+    {"ab", O_WRONLY | O_CREAT | O_APPEND, false, true, false, true},
+    {"r+b", O_RDWR, false, false, true, true},
+    {"w+b", O_RDWR | O_CREAT | O_TRUNC, false, false, true, true},
+};
+
+const ModeEntry* find_mode(std::string_view text) noexcept {
+  for (const ModeEntry& entry : mode_table) {
+    if (entry.text == text) return &entry;
+  }
+  return nullptr;
+}
+
+// Repeats a system call that a signal interrupted. Never used for close():
+// the descriptor is gone after an interrupted close on Linux.
+template <typename Call>
+auto retry_on_interrupt(Call call) noexcept {
+  auto result = call();
+  while (result == -1 && errno == EINTR) result = call();
+  return result;
+}
+
+FileIdentity identity_of(const struct stat& info) noexcept {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+int set_lock(int fd, short type, std::int64_t offset, std::int64_t length) noexcept {
+  struct flock range {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = static_cast<off_t>(offset);
+  range.l_len = static_cast<off_t>(length);
+  if (retry_on_interrupt([&] { return ::fcntl(fd, F_SETLK, &range); }) == -1) return errno;
+  return 0;
+}
+
+// Bytes at the start of data that text mode delivers unchanged: everything
+// before the first CR or Ctrl+Z.
+std::size_t plain_text_prefix(const char* data, std::size_t length) noexcept {
+  const void* cr = std::memchr(data, '\r', length);
+  if (cr != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(cr) - data);
+  const void* end = std::memchr(data, ctrl_z, length);
+  if (end != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(end) - data);
+  return length;
+}
+
+}  // namespace
+
+int path_identity(const char* path, FileIdentity& identity) noexcept {
+  struct stat info {};
+  if (retry_on_interrupt([&] { return ::stat(path, &info); }) == -1) return errno;
+  identity = identity_of(info);
+  return 0;
+}
+
+// ---- Life cycle -------------------------------------------------------------
+
+CrtStream::CrtStream(CrtStream&& other) noexcept { *this = std::move(other); }
+
+CrtStream& CrtStream::operator=(CrtStream&& other) noexcept {
+  if (this == &other) return *this;
+  (void)close();  // a stream replaced by assignment has nobody to report to
+  fd_ = std::exchange(other.fd_, -1);
+  text_ = other.text_;
+  append_ = other.append_;
+  readable_ = other.readable_;
+  writable_ = other.writable_;
+  eof_ = other.eof_;
+  error_ = other.error_;
+  output_lost_ = other.output_lost_;
+  direction_ = other.direction_;
+  last_error_ = other.last_error_;
+  identity_ = other.identity_;
+  buffer_ = std::move(other.buffer_);
+  pos_ = other.pos_;
+  end_ = other.end_;
+  buffer_offset_ = other.buffer_offset_;
+  other.release();
+  return *this;
+}
+
+CrtStream::~CrtStream() { (void)close(); }
+
+int CrtStream::open(const char* path, std::string_view mode) noexcept {
+  (void)close();
+  const ModeEntry* entry = find_mode(mode);
+  if (entry == nullptr) return fail(EINVAL);
+  if (buffer_ == nullptr) {
+    buffer_.reset(new (std::nothrow) char[crt_stream_buffer_size]);
+    if (buffer_ == nullptr) return fail(ENOMEM);
+  }
+  const int fd = retry_on_interrupt([&] { return ::open(path, entry->flags | O_CLOEXEC, 0666); });
+  if (fd == -1) return fail(errno);
+  struct stat info {};
+  if (::fstat(fd, &info) == -1 || S_ISDIR(info.st_mode)) {
+    const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    return fail(error);
+  }
+  fd_ = fd;
+  text_ = entry->text_mode;
+  append_ = entry->append;
+  readable_ = entry->readable;
+  writable_ = entry->writable;
+  identity_ = identity_of(info);
+  last_error_ = 0;
+  // An append stream reports the end of the file as its position from the start.
+  buffer_offset_ = append_ ? ::lseek(fd_, 0, SEEK_END) : 0;
+  if (buffer_offset_ < 0) buffer_offset_ = 0;
+  return 0;
+}
+
+int CrtStream::reopen(const char* path, std::string_view mode) noexcept { return open(path, mode); }
+
+int CrtStream::close() noexcept {
+  if (fd_ == -1) return 0;
+  int result = direction_ == Direction::Writing ? write_out() : 0;
+  if (output_lost_ && result == 0) result = EIO;
+  // Don't retry close on EINTR: Linux has released the descriptor already.
+  if (::close(fd_) == -1 && result == 0) result = errno;
+  release();
+  return result;
+}
+
+void CrtStream::release() noexcept {
+  fd_ = -1;
+  text_ = append_ = readable_ = writable_ = eof_ = error_ = output_lost_ = false;
+  direction_ = Direction::None;
+  pos_ = end_ = 0;
+  buffer_offset_ = 0;
+  identity_ = {};
+}
+
+int CrtStream::fail(int error) noexcept {
+  last_error_ = error;
+  return error;
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+bool CrtStream::begin_reading() noexcept {
+  if (fd_ == -1 || !readable_) {
+    error_ = true;
+    fail(EBADF);
+    return false;
+  }
+  if (direction_ == Direction::Writing && write_out() != 0) return false;
+  direction_ = Direction::Reading;
+  return true;
+}
+
+// Makes at least `wanted` unread bytes available, keeping the unread ones.
+bool CrtStream::fill(std::size_t wanted) noexcept {
+  const std::size_t kept = end_ - pos_;
+  if (pos_ > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + pos_, kept);
+    buffer_offset_ += static_cast<std::int64_t>(pos_);
+    pos_ = 0;
+    end_ = kept;
+  }
+  while (end_ < wanted) {
+    const ssize_t got =
+        retry_on_interrupt([&] { return ::read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_); });
+    if (got <= 0) {
+      if (got == 0) {
+        eof_ = true;
+      } else {
+        error_ = true;
+        fail(errno);
+      }
+      return false;
+    }
+    end_ += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+std::size_t CrtStream::take(char* out, std::size_t size, bool stop_after_lf) noexcept {
+  if (!begin_reading()) return 0;
+  std::size_t done = 0;
+  while (done < size) {
+    if (pos_ == end_ && !fill(1)) break;
+    const char* start = buffer_.get() + pos_;
+    std::size_t limit = std::min(end_ - pos_, size - done);
+    bool line_end = false;
+    if (stop_after_lf) {
+      if (const void* lf = std::memchr(start, '\n', limit)) {
+        limit = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+        line_end = true;
+      }
+    }
+    const std::size_t plain = text_ ? plain_text_prefix(start, limit) : limit;
+    std::memcpy(out + done, start, plain);
+    pos_ += plain;
+    done += plain;
+    if (plain < limit) {
+      if (!take_text_special(out, done)) break;
+    } else if (line_end) {
+      break;
+    }
+  }
+  return done;
+}
+
+// Text mode at a CR or Ctrl+Z: a CR LF pair gives its LF (taken on the next
+// round), a lone CR is delivered, Ctrl+Z ends the input. False at the end.
+bool CrtStream::take_text_special(char* out, std::size_t& done) noexcept {
+  if (buffer_[pos_] == ctrl_z) {
+    eof_ = true;
+    return false;
+  }
+  const bool pair = (end_ - pos_ >= 2 || fill(2)) && buffer_[pos_ + 1] == '\n';
+  if (!pair) out[done++] = '\r';
+  ++pos_;
+  return true;
+}
+
+std::size_t CrtStream::read(void* buffer, std::size_t count) noexcept {
+  return take(static_cast<char*>(buffer), count, false);
+}
+
+std::int32_t CrtStream::gets(char* buffer, std::int32_t size) noexcept {
+  if (size <= 0) return 0;
+  const std::size_t got = size == 1 ? 0 : take(buffer, static_cast<std::size_t>(size) - 1, true);
+  buffer[got] = '\0';
+  return static_cast<std::int32_t>(got);
+}
+
+int CrtStream::peek() noexcept {
+  if (!begin_reading() || (pos_ == end_ && !fill(1))) return -1;
+  const char next = buffer_[pos_];
+  if (!text_ || (next != '\r' && next != ctrl_z)) return static_cast<unsigned char>(next);
+  if (next == ctrl_z) {
+    eof_ = true;
+    return -1;
+  }
+  const bool pair = (end_ - pos_ >= 2 || fill(2)) && buffer_[pos_ + 1] == '\n';
+  return pair ? '\n' : '\r';
+}
+
+// ---- Writing ---------------------------------------------------------------
+
+int CrtStream::drop_read_ahead() noexcept {
+  const std::int64_t position = buffer_offset_ + static_cast<std::int64_t>(pos_);
+  if (end_ != pos_ && ::lseek(fd_, position, SEEK_SET) == -1) return fail(errno);
+  buffer_offset_ = position;
+  pos_ = end_ = 0;
+  return 0;
+}
+
+bool CrtStream::begin_writing() noexcept {
+  if (fd_ == -1 || !writable_) {
+    error_ = true;
+    fail(EBADF);
+    return false;
+  }
+  if (direction_ == Direction::Reading && drop_read_ahead() != 0) {
+    error_ = true;
+    return false;
+  }
+  direction_ = Direction::Writing;
+  return true;
+}
+
+// Writes the buffered bytes. On failure they are dropped and the error
+// indicator is set, so that close() reports the loss.
+int CrtStream::write_out() noexcept {
+  std::size_t written = 0;
+  int result = 0;
+  while (written < end_) {
+    const ssize_t put =
+        retry_on_interrupt([&] { return ::write(fd_, buffer_.get() + written, end_ - written); });
+    if (put <= 0) {
+      result = fail(put == 0 ? EIO : errno);
+      error_ = output_lost_ = true;
+      break;
+    }
+    written += static_cast<std::size_t>(put);
+  }
+  buffer_offset_ += static_cast<std::int64_t>(written);
+  end_ = 0;
+  return result;
+}
+
+std::size_t CrtStream::write(const void* bytes, std::size_t count) noexcept {
+  if (!begin_writing()) return 0;
+  const char* source = static_cast<const char*>(bytes);
+  std::size_t done = 0;
+  while (done < count) {
+    if (end_ == crt_stream_buffer_size && write_out() != 0) break;
+    const std::size_t step = std::min(crt_stream_buffer_size - end_, count - done);
+    std::memcpy(buffer_.get() + end_, source + done, step);
+    end_ += step;
+    done += step;
+  }
+  return done;
+}
+
+int CrtStream::flush() noexcept {
+  if (fd_ == -1) return fail(EBADF);
+  return direction_ == Direction::Writing ? write_out() : 0;
+}
+
+// ---- Positions, length, locks ----------------------------------------------
+
+std::int64_t CrtStream::tell() const noexcept {
+  if (fd_ == -1) return -1;
+  const std::size_t offset = direction_ == Direction::Writing ? end_ : pos_;
+  return buffer_offset_ + static_cast<std::int64_t>(offset);
+}
+
+int CrtStream::get_position(std::int64_t& position) noexcept {
+  if (fd_ == -1) return fail(EBADF);
+  position = tell();
+  return 0;
+}
+
+int CrtStream::set_position(std::int64_t position) noexcept {
+  if (fd_ == -1) return fail(EBADF);
+  if (position < 0) return fail(EINVAL);
+  if (direction_ == Direction::Writing && write_out() != 0) return last_error_;
+  eof_ = false;
+  const std::int64_t buffered_end = buffer_offset_ + static_cast<std::int64_t>(end_);
+  if (direction_ == Direction::Reading && position >= buffer_offset_ && position <= buffered_end) {
+    pos_ = static_cast<std::size_t>(position - buffer_offset_);  // inside the read-ahead: no system call
+    return 0;
+  }
+  if (::lseek(fd_, position, SEEK_SET) == -1) return fail(errno);
+  direction_ = Direction::None;
+  buffer_offset_ = position;
+  pos_ = end_ = 0;
+  return 0;
+}
+
+int CrtStream::length(std::int64_t& length) noexcept {
+  if (fd_ == -1) return fail(EBADF);
+  struct stat info {};
+  if (::fstat(fd_, &info) == -1) return fail(errno);
+  length = static_cast<std::int64_t>(info.st_size);
+  return 0;
+}
+
+int CrtStream::lock(std::int64_t offset, std::int64_t length) noexcept {
+  if (fd_ == -1) return fail(EBADF);
+  const int result = set_lock(fd_, writable_ ? F_WRLCK : F_RDLCK, offset, length);
+  return result == 0 ? 0 : fail(result);
+}
+
+int CrtStream::unlock(std::int64_t offset, std::int64_t length) noexcept {
+  if (fd_ == -1) return fail(EBADF);
+  const int result = set_lock(fd_, F_UNLCK, offset, length);
+  return result == 0 ? 0 : fail(result);
+}
+
+}  // namespace lumetra

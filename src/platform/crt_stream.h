@@ -1,0 +1,133 @@
+// The buffered file stream the file layer expects of a C runtime: byte-exact
+// and text modes, full buffering, 64-bit positions, end-of-file and error
+// indicators, record locks, and the identity of the open file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace lumetra {
+
+inline constexpr std::size_t crt_stream_buffer_size = 8192;
+
+// Which file a path or an open stream is: two names for the same file (links,
+// "./" prefixes, either separator) have the same identity.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// Fills identity for the file a path names; returns 0 or the errno value
+// (ENOENT when nothing is there).
+[[nodiscard]] int path_identity(const char* path, FileIdentity& identity) noexcept;
+
+// A move-only stream over a file descriptor, fully buffered with
+// crt_stream_buffer_size bytes. Mode texts:
+//   "rb"  read                    "wb"  write, created or emptied
+//   "rt"  read in text mode       "ab"  write at the end, created
+//   "r+b" read and write          "w+b" read and write, created or emptied
+// Text mode delivers each CR LF pair of the file as one LF (also when the
+// pair straddles a buffer refill), keeps a lone CR, and ends the input at a
+// Ctrl+Z byte (0x1A), which stays unread. Positions are always file bytes.
+// A path that names a directory cannot be opened in any mode (EISDIR).
+// Operations that fail return the errno value (0 = success) and keep it in
+// last_error(); reads and writes that fail also set the error indicator.
+class CrtStream {
+ public:
+  CrtStream() noexcept = default;
+  CrtStream(const CrtStream&) = delete;
+  CrtStream& operator=(const CrtStream&) = delete;
+  CrtStream(CrtStream&& other) noexcept;
+  CrtStream& operator=(CrtStream&& other) noexcept;
+  // Closes without reporting; the result of close() is lost here.
+  ~CrtStream();
+
+  // Opens path with a mode text (above); closes what was open first.
+  // Files are created with permissions 0666 less the umask.
+  [[nodiscard]] int open(const char* path, std::string_view mode) noexcept;
+  // Closes the stream and opens path anew with another mode text; the stream
+  // stays closed when the open fails.
+  [[nodiscard]] int reopen(const char* path, std::string_view mode) noexcept;
+  // Flushes and closes. Returns the errno of the final flush, or EIO when an
+  // earlier write failed; the descriptor is closed in every case.
+  int close() noexcept;
+  [[nodiscard]] bool is_open() const noexcept { return fd_ != -1; }
+  [[nodiscard]] bool is_text() const noexcept { return text_; }
+
+  // Reads up to count bytes (converted in text mode); returns how many were
+  // delivered. Fewer at the end of the input (end-of-file indicator set) or
+  // on a failure (error indicator set).
+  std::size_t read(void* buffer, std::size_t count) noexcept;
+  // Reads like fgets: stops after an LF, at the end of the input, or after
+  // size - 1 bytes, then adds a zero byte. Returns the number of bytes
+  // delivered (0 = nothing: end of input or failure; the buffer then holds
+  // an empty string). Zero bytes of the file are delivered like any other.
+  std::int32_t gets(char* buffer, std::int32_t size) noexcept;
+  // The byte the next read would deliver, without taking it; -1 at the end
+  // of the input or on a failure.
+  int peek() noexcept;
+  // Writes count bytes through the buffer; returns how many were taken. A
+  // failing flush sets the error indicator and drops the buffered bytes.
+  std::size_t write(const void* bytes, std::size_t count) noexcept;
+  // Writes out the buffered bytes; 0 or the errno value.
+  int flush() noexcept;
+
+  // The current position in file bytes; -1 when closed.
+  [[nodiscard]] std::int64_t tell() const noexcept;
+  // fgetpos / fsetpos: 0 or the errno value. Setting the position flushes
+  // pending output and clears the end-of-file indicator.
+  [[nodiscard]] int get_position(std::int64_t& position) noexcept;
+  [[nodiscard]] int set_position(std::int64_t position) noexcept;
+  // The length of the open file as the system reports it (pending output
+  // not counted); 0 or the errno value.
+  [[nodiscard]] int length(std::int64_t& length) noexcept;
+
+  // Record locks over a byte range (exclusive on a writable stream, shared
+  // otherwise); they never wait. 0 or the errno value.
+  [[nodiscard]] int lock(std::int64_t offset, std::int64_t length) noexcept;
+  [[nodiscard]] int unlock(std::int64_t offset, std::int64_t length) noexcept;
+
+  [[nodiscard]] bool at_eof() const noexcept { return eof_; }
+  [[nodiscard]] bool has_error() const noexcept { return error_; }
+  void clear_error() noexcept { eof_ = error_ = false; }
+  [[nodiscard]] int last_error() const noexcept { return last_error_; }
+  // The identity of the open file, taken at open.
+  [[nodiscard]] FileIdentity identity() const noexcept { return identity_; }
+
+ private:
+  enum class Direction : std::uint8_t { None, Reading, Writing };
+
+  std::size_t take(char* out, std::size_t size, bool stop_after_lf) noexcept;
+  bool take_text_special(char* out, std::size_t& done) noexcept;
+  bool fill(std::size_t wanted) noexcept;
+  bool begin_reading() noexcept;
+  bool begin_writing() noexcept;
+  int write_out() noexcept;
+  int drop_read_ahead() noexcept;
+  int fail(int error) noexcept;
+  void release() noexcept;
+
+  int fd_ = -1;
+  bool text_ = false;
+  bool append_ = false;
+  bool readable_ = false;
+  bool writable_ = false;
+  bool eof_ = false;
+  bool error_ = false;
+  bool output_lost_ = false;  // a write failed: close() reports it
+  Direction direction_ = Direction::None;
+  int last_error_ = 0;
+  FileIdentity identity_;
+  std::unique_ptr<char[]> buffer_;
+  // Reading: bytes [pos_, end_) of the buffer are unread. Writing: bytes
+  // [0, end_) wait to be written. buffer_offset_ is the file position of the
+  // buffer's first byte.
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  std::int64_t buffer_offset_ = 0;
+};
+
+}  // namespace lumetra
