@@ -87,7 +87,11 @@ inline constexpr DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
 inline constexpr DWORD STD_ERROR_HANDLE = static_cast<DWORD>(-12);
 
 inline constexpr DWORD ENABLE_PROCESSED_INPUT = 0x0001;
+inline constexpr DWORD ENABLE_LINE_INPUT = 0x0002;
+inline constexpr DWORD ENABLE_ECHO_INPUT = 0x0004;
 inline constexpr DWORD ENABLE_WINDOW_INPUT = 0x0008;
+inline constexpr DWORD ENABLE_PROCESSED_OUTPUT = 0x0001;
+inline constexpr DWORD ENABLE_WRAP_AT_EOL_OUTPUT = 0x0002;
 
 inline constexpr WORD KEY_EVENT = 0x0001;
 inline constexpr WORD WINDOW_BUFFER_SIZE_EVENT = 0x0004;
