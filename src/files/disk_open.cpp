@@ -1,0 +1,156 @@
+// Opening a disk file into a slot: the path conversion, the open mode by slot
+// mode and access, the same-file guard, and measuring the size at open.
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "files/files_internal.h"
+#include "platform/code_page_850.h"
+
+namespace lumetra {
+
+namespace {
+
+constexpr std::int32_t illegal_function_call = 1;
+constexpr std::int32_t file_not_found = 2;
+constexpr std::int32_t out_of_memory = 4;
+
+const char* mode_text(std::int32_t mode, std::int32_t access) noexcept {
+  switch (mode) {
+    case mode_binary:
+    case mode_random:
+      return access == access_read ? "rb" : access == access_write ? "wb" : "r+b";
+    case mode_input:
+      return "rt";
+    case mode_output:
+      return "wb";
+    case mode_append:
+      return "ab";
+    default:
+      return nullptr;
+  }
+}
+
+bool writes(std::string_view mode) noexcept { return mode != "rb" && mode != "rt"; }
+
+// The name as the system's path: bytes up to the first zero byte, a name
+// that is not valid UTF-8 read as code page 850, and "\" as separator "/",
+// so that names written either way open the same file.
+std::string system_path(const char* name, std::int32_t length) {
+  const bool present = name != nullptr && length > 0;
+  std::string_view bytes(present ? name : "", present ? static_cast<std::size_t>(length) : 0);
+  bytes = bytes.substr(0, bytes.find('\0'));
+  std::string path(utf8_name_capacity(bytes.size()), '\0');
+  path.resize(code_page_850_name_to_utf8(bytes, path));
+  for (char& byte : path) {
+    if (byte == '\\') byte = '/';
+  }
+  return path;
+}
+
+bool is_console_name(std::string_view path) noexcept {
+  constexpr std::string_view console_name = "con";
+  if (path.size() != console_name.size()) return false;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const char lower = path[i] >= 'A' && path[i] <= 'Z' ? static_cast<char>(path[i] - 'A' + 'a') : path[i];
+    if (lower != console_name[i]) return false;
+  }
+  return true;
+}
+
+// True when path is a file that one of the file slots has open. Opening it
+// again for writing would empty or overwrite what is being read.
+bool open_in_a_slot(const char* path) noexcept {
+  FileIdentity identity;
+  if (path_identity(path, identity) != 0) return false;
+  for (FileNumber number = first_file_number; number <= last_file_number; ++number) {
+    const FileSlot& slot = *slot_for_number(number);
+    if (slot.stream != nullptr && slot.stream->identity() == identity) return true;
+  }
+  return false;
+}
+
+void skip_byte_order_mark(CrtStream& stream, std::int32_t encoding, bool reposition) noexcept {
+  constexpr std::int64_t mark_length[] = {0, 3, 2, 4};
+  const std::int64_t length = encoding >= 1 && encoding <= 3 ? mark_length[encoding] : 0;
+  if (length != 0 || reposition) (void)stream.set_position(length);
+}
+
+// The byte length: the position after seeking to the end; -1 on failure.
+std::int64_t measure_length(CrtStream& stream) noexcept {
+  std::int64_t length = -1;
+  if (seek_stream(stream, 0, 2) != 0 || stream.get_position(length) != 0) return -1;
+  return length;
+}
+
+// Input: the length is taken in byte mode, then the file is read in text mode.
+std::int32_t open_input(FileSlot& slot, CrtStream& stream, const char* path) noexcept {
+  if (stream.open(path, "rb") != 0) return file_not_found;
+  slot.size = measure_length(stream);
+  if (slot.size == -1) {
+    (void)stream.close();
+    return illegal_function_call;
+  }
+  if (stream.reopen(path, "rt") != 0) return file_not_found;
+  skip_byte_order_mark(stream, slot.encoding, false);
+  return 0;
+}
+
+// Binary and random files fall back to creating the file, then (for access
+// "any") to reading only.
+std::int32_t open_binary(FileSlot& slot, CrtStream& stream, const char* path, const char* mode) noexcept {
+  const bool may_create = slot.access == access_any || slot.access == access_read_write;
+  if (stream.open(path, mode) == 0) return 0;
+  if (may_create && stream.open(path, "w+b") == 0) return 0;
+  if (slot.access == access_any && stream.open(path, "rb") == 0) {
+    slot.access = access_read;
+    return 0;
+  }
+  return file_not_found;
+}
+
+std::int32_t open_stream(FileSlot& slot, CrtStream& stream, const char* path, const char* mode) noexcept {
+  if (slot.mode == mode_input) return open_input(slot, stream, path);
+  if (slot.mode == mode_output || slot.mode == mode_append) return stream.open(path, mode) == 0 ? 0 : file_not_found;
+  return open_binary(slot, stream, path, mode);
+}
+
+// The size of a file opened in another mode than input.
+std::int64_t size_at_open(const FileSlot& slot, CrtStream& stream) noexcept {
+  if (slot.mode == mode_output) return 0;
+  if (slot.mode == mode_append) return stream.tell();
+  const std::int64_t length = measure_length(stream);
+  if (length != -1) skip_byte_order_mark(stream, slot.encoding, true);
+  return length;
+}
+
+std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique_ptr<CrtStream> stream) noexcept {
+  slot.ops = &disk_device_ops;
+  const char* mode = mode_text(slot.mode, slot.access);
+  if (mode == nullptr) return illegal_function_call;
+  if (writes(mode) && open_in_a_slot(path.c_str())) return illegal_function_call;
+  slot.size = -1;
+  if (const std::int32_t result = open_stream(slot, *stream, path.c_str(), mode); result != 0) return result;
+  if (slot.size == -1) slot.size = size_at_open(slot, *stream);
+  if (slot.size == -1) {
+    (void)stream->close();
+    return illegal_function_call;
+  }
+  slot.stream = std::move(stream);
+  if (slot.access == access_any) slot.access = access_read_write;
+  if (is_console_name(path)) slot.device_type = device_type_console;
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept {
+  try {
+    return open_disk_path(slot, system_path(name, length), std::make_unique<CrtStream>());
+  } catch (const std::bad_alloc&) {
+    return out_of_memory;
+  }
+}
+
+}  // namespace lumetra

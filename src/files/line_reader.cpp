@@ -1,0 +1,179 @@
+// The end-of-file test and line reading: the chunked reader for streams and
+// the byte-at-a-time reader for devices without their own line reading.
+#include "files/line_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "runtime/runtime_error.h"
+
+namespace lumetra {
+
+namespace {
+
+constexpr std::int32_t generic_chunk_size = 1024;
+
+struct ChunkEnd {
+  std::size_t text_length;  // bytes of the chunk that belong to the line
+  bool line_ended;
+};
+
+// Appends bytes to the text; false (text unchanged) when memory runs out.
+bool append_bytes(Text& destination, std::string_view bytes) noexcept {
+  TextDescriptor& own = destination.descriptor();
+  const std::uint32_t length = own.length & text_length_mask;
+  // The source may lie in the destination's own buffer, which may move.
+  const bool inside = own.data != nullptr && bytes.data() >= own.data && bytes.data() < own.data + length;
+  const std::ptrdiff_t offset = inside ? bytes.data() - own.data : 0;
+  if (!reserve_text_keeping(own, length + static_cast<std::uint32_t>(bytes.size()))) return false;
+  std::memmove(own.data + length, inside ? own.data + offset : bytes.data(), bytes.size());
+  own.length = length + static_cast<std::uint32_t>(bytes.size());
+  own.data[own.length] = '\0';
+  return true;
+}
+
+// The first chunk of a line replaces the destination's text, later ones are
+// appended; an empty first chunk leaves the empty text.
+void store_chunk(Text& destination, std::string_view bytes, bool first) noexcept {
+  if (first && bytes.empty()) {
+    release_text(destination);
+    return;
+  }
+  if (first) destination.descriptor().length = 0;
+  (void)append_bytes(destination, bytes);
+}
+
+// Where the line stands after a chunk of `length` bytes. A CR as the last
+// byte of a full chunk ends the line only when the input ends behind it or
+// an LF follows (taken along); else it is a CR inside the line.
+ChunkEnd chunk_end(CrtStream& stream, const char* chunk, std::size_t length) noexcept {
+  constexpr std::size_t full_chunk = line_chunk_size - 1;
+  const char last = chunk[length - 1];
+  if (last == '\n') {
+    const bool pair = length >= 2 && chunk[length - 2] == '\r';
+    return {length - 1 - (pair ? 1 : 0), true};
+  }
+  if (last != '\r') return {length, false};
+  if (length < full_chunk) return {length - 1, true};  // the read stopped at the end of the input
+  const int next = stream.peek();
+  if (next == '\n') {
+    char line_feed;
+    (void)stream.read(&line_feed, 1);
+  }
+  return next == '\n' || next == -1 ? ChunkEnd{length - 1, true} : ChunkEnd{length, false};
+}
+
+bool slot_at_end(FileSlot& slot) noexcept {
+  if (slot.ops == nullptr || slot.ops->at_end == nullptr) return true;
+  return slot.put_back_count != 0 ? false : slot.ops->at_end(slot) != 0;
+}
+
+bool get_byte(FileSlot& slot, char& byte) noexcept {
+  std::int32_t count = 1;
+  return file_get(slot, 0, &byte, &count, false, false) == 0 && count == 1;
+}
+
+// Reads byte by byte up to LF, CR (a byte after the CR other than LF is
+// handed back), the end of the device or a read that delivers nothing.
+void read_line_by_bytes(FileSlot& slot, Text& destination) noexcept {
+  char chunk[generic_chunk_size];
+  std::size_t used = 0;
+  bool first = true;
+  char byte = 0;
+  while (!slot_at_end(slot) && get_byte(slot, byte) && byte != '\n') {
+    if (byte == '\r') {
+      char next = 0;
+      if (!slot_at_end(slot) && get_byte(slot, next) && next != '\n') (void)file_put_back(slot, &next, 1);
+      break;
+    }
+    chunk[used++] = byte;
+    if (used == sizeof chunk) {
+      store_chunk(destination, {chunk, used}, first);
+      first = false;
+      used = 0;
+    }
+  }
+  store_chunk(destination, {chunk, used}, first);
+}
+
+std::int32_t read_line_into(FileSlot& slot, Text& destination) noexcept {
+  if (slot.ops->read_line != nullptr) {
+    (void)slot.ops->read_line(slot, destination);  // the end and read failures are not errors here
+    return 0;
+  }
+  if (slot.ops->read == nullptr || slot.ops->at_end == nullptr) return error_code(RuntimeError::IllegalFunctionCall);
+  read_line_by_bytes(slot, destination);
+  return 0;
+}
+
+FileSlot* open_slot_for(FileNumber number) noexcept {
+  FileSlot* slot = slot_for_number(number);
+  return slot != nullptr && slot->ops != nullptr ? slot : nullptr;
+}
+
+}  // namespace
+
+// ---- Lines -------------------------------------------------------------------
+
+std::int32_t file_at_end(FileNumber number) noexcept {
+  FileSlot* slot = slot_for_number(number);
+  return slot == nullptr || slot_at_end(*slot) ? -1 : 0;
+}
+
+std::int32_t file_read_line(FileNumber number, Text& destination) noexcept {
+  FileSlot* slot = open_slot_for(number);
+  if (slot == nullptr) return set_error_number(RuntimeError::IllegalFunctionCall);
+  return set_error_number(read_line_into(*slot, destination));
+}
+
+std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool fill) noexcept {
+  FileSlot* slot = open_slot_for(number);
+  if (slot == nullptr) return set_error_number(RuntimeError::IllegalFunctionCall);
+  Text line;
+  const std::int32_t result = read_line_into(*slot, line);
+  if (result == 0 && !destination.empty()) {
+    destination[0] = '\0';
+    (void)append_text(destination, line, fill);
+  }
+  return set_error_number(result);
+}
+
+std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept {
+  set_error_number(RuntimeError::None);
+  char chunk[line_chunk_size];
+  for (bool first = true;; first = false) {
+    const std::int32_t got = stream.gets(chunk, line_chunk_size);
+    if (got == 0) {
+      if (first) release_text(destination);
+      return set_error_number(RuntimeError::FileIoError);
+    }
+    // The count delivered decides, so zero bytes inside the line are kept.
+    const ChunkEnd end = chunk_end(stream, chunk, static_cast<std::size_t>(got));
+    store_chunk(destination, {chunk, end.text_length}, first);
+    if (end.line_ended) return 0;
+  }
+}
+
+// ---- Appending ---------------------------------------------------------------
+
+Text& append_text(Text& destination, TextArg source) noexcept {
+  (void)append_bytes(destination, source.view());
+  return destination;
+}
+
+std::span<char> append_text(std::span<char> destination, TextArg source, bool fill) noexcept {
+  if (destination.empty()) return destination;
+  const std::size_t room = destination.size() - 1;
+  const void* zero = std::memchr(destination.data(), '\0', room);
+  const std::size_t held = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - destination.data()) : room;
+  const std::string_view bytes = source.view();
+  const std::size_t kept = std::min(bytes.size(), room - held);
+  std::memmove(destination.data() + held, bytes.data(), kept);
+  const std::size_t end = held + kept;
+  std::fill(destination.begin() + static_cast<std::ptrdiff_t>(end),
+            fill ? destination.end() : destination.begin() + static_cast<std::ptrdiff_t>(end) + 1, '\0');
+  return destination;
+}
+
+}  // namespace lumetra
