@@ -1,10 +1,12 @@
 // Process services over the C library and POSIX.
 #include "platform/process.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 
 namespace lumetra {
 
@@ -20,5 +22,52 @@ void write_standard_error(std::string_view bytes) noexcept {
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
 }
+
+}  // namespace lumetra
+
+namespace lumetra {
+
+const int signal_abort = SIGABRT;
+const int signal_floating_point = SIGFPE;
+const int signal_illegal_instruction = SIGILL;
+const int signal_segmentation = SIGSEGV;
+const int signal_termination = SIGTERM;
+const int signal_interrupt = SIGINT;
+
+namespace {
+
+// A stack for the handlers, so that a stack overflow can still be reported.
+void ensure_alternate_stack() noexcept {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  static std::unique_ptr<char[]> memory(new (std::nothrow) char[1 << 16]);
+  if (!memory) return;
+  stack_t stack{};
+  stack.ss_sp = memory.get();
+  stack.ss_size = 1 << 16;
+  sigaltstack(&stack, nullptr);
+}
+
+}  // namespace
+
+void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
+  ensure_alternate_stack();
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  for (const int blocked : {SIGABRT, SIGFPE, SIGILL, SIGSEGV, SIGTERM, SIGINT, SIGHUP}) {
+    if (blocked != signal_number) sigaddset(&action.sa_mask, blocked);
+  }
+  action.sa_flags = SA_ONSTACK | SA_RESTART;
+  sigaction(signal_number, &action, nullptr);
+}
+
+void raise_default_signal(int signal_number) noexcept {
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+void exit_immediately(std::int32_t code) noexcept { _exit(code); }
 
 }  // namespace lumetra

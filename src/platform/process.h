@@ -17,3 +17,26 @@ void register_exit_handler(void (*handler)()) noexcept;
 void write_standard_error(std::string_view bytes) noexcept;
 
 }  // namespace lumetra
+
+namespace lumetra {
+
+// The platform's numbers of the signals the runtime handles.
+extern const int signal_abort;
+extern const int signal_floating_point;
+extern const int signal_illegal_instruction;
+extern const int signal_segmentation;
+extern const int signal_termination;
+extern const int signal_interrupt;
+// One more than the largest signal number.
+inline constexpr int signal_count = 65;
+
+using SignalHandler = void (*)(int signal_number);
+// Installs handler for the signal; it runs on an alternate stack (so that a
+// stack overflow can be handled) with the other handled signals blocked.
+void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
+// Restores the default action of the signal and delivers it to the process.
+void raise_default_signal(int signal_number) noexcept;
+// Ends the process at once with the code, running no exit handlers.
+[[noreturn]] void exit_immediately(std::int32_t code) noexcept;
+
+}  // namespace lumetra

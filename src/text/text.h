@@ -83,6 +83,10 @@ class TextArg {
   TextArg(TempText&& temporary) noexcept : temporary_(std::move(temporary)), descriptor_(temporary_.descriptor()) {}
   TextArg(const char* literal) noexcept : literal_(literal) {}
   TextArg(std::nullptr_t) noexcept {}
+  TextArg(TextArg&& other) noexcept
+      : temporary_(std::move(other.temporary_)),
+        descriptor_(std::exchange(other.descriptor_, nullptr)),
+        literal_(std::exchange(other.literal_, nullptr)) {}
   TextArg(const TextArg&) = delete;
   TextArg& operator=(const TextArg&) = delete;
 

@@ -1,0 +1,155 @@
+// Console line input: ask_line and the field rules of read_text_field.
+#include "console/line_input.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "console/console_output.h"
+#include "console/line_editor.h"
+#include "files/file_slots.h"
+#include "files/line_reader.h"
+#include "files/print_output.h"
+#include "platform/standard_input.h"
+#include "runtime/runtime_error.h"
+
+namespace lumetra {
+namespace {
+
+constexpr int end_of_input = -1;
+
+// Where the next field comes from: the line last typed, or a file slot (the
+// console slot while standard input is redirected).
+struct InputSource {
+  FileSlot* slot = nullptr;
+  Text text;
+  std::int32_t pos = 0;
+};
+
+InputSource source;
+
+int read_character() noexcept {
+  if (source.slot != nullptr) {
+    char byte = 0;
+    std::int32_t count = 1;
+    if (file_get(*source.slot, 0, &byte, &count, false, false) != 0 || count == 0) return end_of_input;
+    return static_cast<unsigned char>(byte);
+  }
+  const std::string_view line = source.text.view();
+  if (source.pos >= static_cast<std::int32_t>(line.size())) return end_of_input;
+  return static_cast<unsigned char>(line[source.pos++]);
+}
+
+void hand_back(int character) noexcept {
+  if (source.slot != nullptr) {
+    const char byte = static_cast<char>(character);
+    file_put_back(*source.slot, &byte, 1);
+  } else if (source.pos > 0) {
+    --source.pos;
+  }
+}
+
+bool is_blank(int character) noexcept { return character == ' ' || character == '\t'; }
+
+// After a CR: an LF belongs to the line end, anything else but the end is
+// handed back.
+void take_line_feed_after_return() noexcept {
+  const int next = read_character();
+  if (next != '\n' && next != end_of_input) hand_back(next);
+}
+
+// Blanks after the field are skipped; a comma or LF (or CR LF) that ends it
+// is consumed; anything else starts the next field and is handed back.
+void finish_field() noexcept {
+  int character = read_character();
+  while (is_blank(character)) character = read_character();
+  if (character == '\r') {
+    take_line_feed_after_return();
+  } else if (character != ',' && character != '\n' && character != end_of_input) {
+    hand_back(character);
+  }
+}
+
+// Stores the field's bytes; returns how many.
+std::int32_t read_field(char* field) noexcept {
+  int character = read_character();
+  while (is_blank(character)) character = read_character();
+  const bool quoted = character == '"';
+  if (quoted) character = read_character();
+  std::int32_t stored = 0;
+  for (;; character = read_character()) {
+    if (character == end_of_input || (quoted && character == '"')) {
+      finish_field();
+      return stored;
+    }
+    if ((!quoted && character == ',') || character == '\n') return stored;
+    if (character == '\r') {
+      take_line_feed_after_return();
+      return stored;
+    }
+    field[stored++] = static_cast<char>(character);
+    if (stored == field_size) {
+      finish_field();
+      return stored;
+    }
+  }
+}
+
+// Reads a line with the editor into a pool temporary; false when the pool
+// has no descriptor for it.
+bool read_typed_line(TempText& line) noexcept {
+  TextDescriptor* descriptor = take_pool_descriptor();
+  if (descriptor == nullptr) return false;
+  Text edited;
+  edit_line(edited);
+  *descriptor = std::exchange(edited.descriptor(), TextDescriptor{});
+  descriptor->length |= text_temporary_flag;
+  line = TempText(descriptor);
+  return true;
+}
+
+}  // namespace
+
+bool input_redirected() noexcept { return handle_is_redirected(true); }
+
+std::int32_t read_redirected_bytes(FileSlot&, char* destination, std::int32_t* count) noexcept {
+  const std::int32_t delivered = read_standard_input(destination, *count);
+  std::fill(destination + delivered, destination + *count, '\0');
+  *count = delivered;
+  return set_error_number(RuntimeError::None);
+}
+
+std::int32_t ask_line(TextArg prompt, bool question_mark, bool line_end) noexcept {
+  prepare_console_slot();
+  const bool redirected = input_redirected();
+  if (redirected && console_device_ops().read == nullptr) console_device_ops().read = read_redirected_bytes;
+  release_text(source.text);
+  source.pos = 0;
+  if (redirected) {
+    source.slot = &console_slot();
+    return set_error_number(RuntimeError::None);
+  }
+  source.slot = nullptr;
+  console_write(nullptr, 0, console_write_settle);
+  if (!prompt.absent()) {
+    print_text(0, std::move(prompt), 0);
+    if (question_mark) print_plain_text(0, "? ", 0);
+  }
+  TempText line;
+  const bool have_line = read_typed_line(line);
+  if (line_end) print_ending(0, 1);
+  if (!have_line) return set_error_number(RuntimeError::OutOfMemory);
+  assign_text(source.text, std::move(line));
+  return set_error_number(RuntimeError::None);
+}
+
+std::int32_t read_text_field(Text& target) noexcept {
+  char field[field_size + 1];
+  const std::int32_t stored = read_field(field);
+  const auto length = static_cast<std::size_t>(std::find(field, field + stored, '\0') - field);
+  field[length] = '\0';
+  assign_text(target, static_cast<const char*>(field));
+  return set_error_number(RuntimeError::None);
+}
+
+}  // namespace lumetra

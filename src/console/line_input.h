@@ -1,0 +1,37 @@
+// Console line input: a prompted line read with the line editor (or taken
+// from redirected standard input), and the fields read from it.
+#pragma once
+
+#include <cstdint>
+
+#include "text/text.h"
+
+namespace lumetra {
+
+struct FileSlot;
+
+// A field holds at most this many bytes.
+inline constexpr std::int32_t field_size = 4096;
+
+// Shows the prompt (consumed; none when absent), "? " when question_mark is
+// set, reads a line with the editor and prints a line end when line_end is
+// set. With redirected standard input, only consumes the prompt and points
+// the input source at standard input. Records and returns 0, or 4 when no
+// temporary could hold the line.
+std::int32_t ask_line(TextArg prompt, bool question_mark, bool line_end) noexcept;
+
+// Reads the next field of the input source into target by the field rules:
+// leading blanks skipped, a field in double quotes may hold blanks and
+// commas, a comma, CR, LF or the end of the input ends the field, at most
+// field_size bytes, stored up to the first zero byte. Records and returns 0.
+std::int32_t read_text_field(Text& target) noexcept;
+
+// True when standard input is not a console.
+[[nodiscard]] bool input_redirected() noexcept;
+
+// The console slot's read operation while standard input is redirected:
+// reads up to *count bytes from standard input, zero-fills the rest, sets
+// *count to the number delivered. Always 0.
+std::int32_t read_redirected_bytes(FileSlot& slot, char* destination, std::int32_t* count) noexcept;
+
+}  // namespace lumetra

@@ -1,0 +1,73 @@
+// Signals and processor faults as numbered runtime errors.
+#include "runtime/signals.h"
+
+#include <array>
+#include <csignal>
+
+#include "platform/process.h"
+#include "runtime/runtime_error.h"
+
+namespace lumetra {
+namespace {
+
+// Runtime error number of each signal number; 0 = none.
+std::array<std::int32_t, signal_count> signal_errors{};
+
+// Records being written, and the interrupt or termination request that waits
+// for them.
+volatile std::sig_atomic_t writing_records = 0;
+volatile std::sig_atomic_t waiting_signal = 0;
+
+bool is_request(int signal_number) noexcept {
+  return signal_number == signal_interrupt || signal_number == signal_termination;
+}
+
+void handle_signal(int signal_number) noexcept {
+  if (writing_records > 0 && is_request(signal_number)) {
+    waiting_signal = signal_number;  // carried out when the record is complete
+    return;
+  }
+  on_runtime_signal(signal_number);
+}
+
+}  // namespace
+
+void install_signal_handlers() noexcept {
+  const std::array<std::pair<int, RuntimeError>, 6> table{{
+      {signal_abort, RuntimeError::AbnormalTerminationSignal},
+      {signal_floating_point, RuntimeError::FloatingPointErrorSignal},
+      {signal_illegal_instruction, RuntimeError::IllegalInstructionSignal},
+      {signal_segmentation, RuntimeError::SegmentationViolationSignal},
+      {signal_termination, RuntimeError::TerminationRequestSignal},
+      {signal_interrupt, RuntimeError::InterruptedSignal},
+  }};
+  for (const auto& [signal_number, error] : table) {
+    signal_errors[signal_number] = error_code(error);
+    install_signal_handler(signal_number, handle_signal);
+  }
+}
+
+void on_runtime_signal(int signal_number) noexcept {
+  const std::int32_t error =
+      signal_number >= 0 && signal_number < signal_count ? signal_errors[signal_number] : 0;
+  if (error == 0) {
+    raise_default_signal(signal_number);
+    return;
+  }
+  const ErrorTarget target = raise_runtime_error(error, -1, nullptr, nullptr, nullptr);
+  if (target != nullptr) target();
+  terminate_with_code(error);
+}
+
+WritingRecord::WritingRecord() noexcept { writing_records = writing_records + 1; }
+
+WritingRecord::~WritingRecord() {
+  writing_records = writing_records - 1;
+  if (writing_records == 0 && waiting_signal != 0) {
+    const int signal_number = waiting_signal;
+    waiting_signal = 0;
+    on_runtime_signal(signal_number);
+  }
+}
+
+}  // namespace lumetra

@@ -1,0 +1,30 @@
+// Signals and processor faults as numbered runtime errors.
+#pragma once
+
+#include <cstdint>
+
+namespace lumetra {
+
+// Fills the signal table and installs on_runtime_signal for abort (14),
+// floating-point error (11), illegal instruction (10), segmentation
+// violation (12, also on stack overflow), termination request (13) and
+// interrupt (9), in that order.
+void install_signal_handlers() noexcept;
+
+// Turns a signal into its runtime error (abort message, files closed, the
+// error number as exit code); a signal without an error is handed back to
+// the platform's default action.
+void on_runtime_signal(int signal_number) noexcept;
+
+// While a WritingRecord lives, an interrupt or termination request waits:
+// the abort is carried out when it ends, so the target always ends with a
+// whole record.
+class WritingRecord {
+ public:
+  WritingRecord() noexcept;
+  ~WritingRecord();
+  WritingRecord(const WritingRecord&) = delete;
+  WritingRecord& operator=(const WritingRecord&) = delete;
+};
+
+}  // namespace lumetra
