@@ -1,0 +1,311 @@
+// The buffered file stream on real files: text-mode conversion and its
+// positions, fgets-style reading, the write modes, write failures, positions
+// beyond 4 GiB, directories, identity and record locks.
+#include "platform/crt_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "files/temp_folder.h"
+
+namespace lumetra {
+namespace {
+
+// Everything the stream delivers, line by line through gets with a buffer of
+// `size` bytes.
+std::string read_all_with_gets(CrtStream& stream, std::int32_t size) {
+  std::string all;
+  std::vector<char> buffer(static_cast<std::size_t>(size));
+  while (std::int32_t got = stream.gets(buffer.data(), size)) all.append(buffer.data(), static_cast<std::size_t>(got));
+  return all;
+}
+
+std::string read_all_with_read(CrtStream& stream, std::size_t step) {
+  std::string all;
+  std::vector<char> buffer(step);
+  while (std::size_t got = stream.read(buffer.data(), step)) all.append(buffer.data(), got);
+  return all;
+}
+
+TEST(CrtStream, TextModeTurnsCrLfIntoLfAndEndsAtCtrlZ) {
+  const std::string boundary_pair = std::string(crt_stream_buffer_size - 1, 'a') + "\r\nb";
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string delivered;
+  } cases[] = {
+      {"pairs", "ab\r\ncd\r\n", "ab\ncd\n"},
+      {"lone CR inside", "a\rb\n", "a\rb\n"},
+      {"lone CR last", "ab\r", "ab\r"},
+      {"CR before a pair", "a\r\r\nb", "a\r\nb"},
+      {"Ctrl+Z ends the input", "ab\r\ncd\x1A" "ef\r\n", "ab\ncd"},
+      {"CR before Ctrl+Z", "ab\r\x1A", "ab\r"},
+      {"zero bytes", std::string("a\0b\r\n\0", 6), std::string("a\0b\n\0", 5)},
+      {"pair across a refill", boundary_pair, std::string(crt_stream_buffer_size - 1, 'a') + "\nb"},
+  };
+  TempFolder folder;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder.write("text", c.file);
+    for (std::int32_t size : {2, 3, 512, 20000}) {
+      CrtStream stream;
+      ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+      EXPECT_EQ(read_all_with_gets(stream, size), c.delivered) << "gets size " << size;
+      EXPECT_TRUE(stream.at_eof());
+    }
+    for (std::size_t step : {1u, 7u, 100000u}) {
+      CrtStream stream;
+      ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+      EXPECT_EQ(read_all_with_read(stream, step), c.delivered) << "read step " << step;
+    }
+    CrtStream binary;
+    ASSERT_EQ(binary.open(path.c_str(), "rb"), 0);
+    EXPECT_EQ(read_all_with_read(binary, 4096), c.file);
+  }
+}
+
+TEST(CrtStream, TextModePositionsCountFileBytes) {
+  TempFolder folder;
+  const std::string path = folder.write("lines", "ab\r\ncd\r\n\x1A" "rest");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+  char line[16];
+  EXPECT_EQ(stream.gets(line, sizeof line), 3);
+  EXPECT_STREQ(line, "ab\n");
+  EXPECT_EQ(stream.tell(), 4);
+  EXPECT_EQ(stream.gets(line, sizeof line), 3);
+  EXPECT_EQ(stream.tell(), 8);
+  EXPECT_FALSE(stream.at_eof());
+  EXPECT_EQ(stream.gets(line, sizeof line), 0);
+  EXPECT_STREQ(line, "");
+  EXPECT_TRUE(stream.at_eof());
+  EXPECT_EQ(stream.tell(), 8) << "the Ctrl+Z byte stays unread";
+  std::int64_t length = 0;
+  ASSERT_EQ(stream.length(length), 0);
+  EXPECT_EQ(length, 13);
+}
+
+TEST(CrtStream, GetsStopsAfterLineFeedOrFullBufferAndCountsBytes) {
+  TempFolder folder;
+  const std::string path = folder.write("gets", "abcdef\nxy");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "rb"), 0);
+  char buffer[5];
+  EXPECT_EQ(stream.gets(buffer, 5), 4);
+  EXPECT_STREQ(buffer, "abcd");
+  EXPECT_EQ(stream.gets(buffer, 5), 3);
+  EXPECT_STREQ(buffer, "ef\n");
+  EXPECT_FALSE(stream.at_eof());
+  EXPECT_EQ(stream.gets(buffer, 5), 2);
+  EXPECT_STREQ(buffer, "xy");
+  EXPECT_TRUE(stream.at_eof());
+  EXPECT_EQ(stream.gets(buffer, 5), 0);
+}
+
+TEST(CrtStream, PeekShowsTheNextDeliveredByteWithoutTakingIt) {
+  TempFolder folder;
+  const std::string path = folder.write("peek", "\r\nx\r");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+  EXPECT_EQ(stream.peek(), '\n');
+  EXPECT_EQ(stream.peek(), '\n');
+  char byte = 0;
+  ASSERT_EQ(stream.read(&byte, 1), 1u);
+  EXPECT_EQ(byte, '\n');
+  ASSERT_EQ(stream.read(&byte, 1), 1u);
+  EXPECT_EQ(stream.peek(), '\r');
+  ASSERT_EQ(stream.read(&byte, 1), 1u);
+  EXPECT_EQ(stream.peek(), -1);
+  EXPECT_TRUE(stream.at_eof());
+}
+
+TEST(CrtStream, WriteModesCreateEmptyAndAppend) {
+  TempFolder folder;
+  const std::string path = folder.path("out");
+  {
+    CrtStream stream;
+    ASSERT_EQ(stream.open(path.c_str(), "wb"), 0);
+    EXPECT_EQ(stream.write("hello\r\n", 7), 7u);
+    EXPECT_EQ(stream.tell(), 7);
+    EXPECT_EQ(stream.close(), 0);
+  }
+  EXPECT_EQ(folder.read("out"), "hello\r\n");
+  {
+    CrtStream stream;
+    ASSERT_EQ(stream.open(path.c_str(), "ab"), 0);
+    EXPECT_EQ(stream.tell(), 7) << "an append stream starts at the end";
+    EXPECT_EQ(stream.write("more", 4), 4u);
+  }
+  EXPECT_EQ(folder.read("out"), "hello\r\nmore");
+  {
+    CrtStream stream;
+    ASSERT_EQ(stream.open(path.c_str(), "wb"), 0);
+  }
+  EXPECT_EQ(folder.read("out"), "");
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+}
+
+TEST(CrtStream, ReadAndWriteModeSwitchesDirectionAtThePosition) {
+  TempFolder folder;
+  const std::string path = folder.write("both", "0123456789");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "r+b"), 0);
+  char head[4] = {};
+  ASSERT_EQ(stream.read(head, 3), 3u);
+  EXPECT_EQ(stream.write("ab", 2), 2u);
+  EXPECT_EQ(stream.tell(), 5);
+  ASSERT_EQ(stream.read(head, 2), 2u);
+  EXPECT_EQ(std::string(head, 2), "56");
+  ASSERT_EQ(stream.set_position(9), 0);
+  EXPECT_EQ(stream.write("XY", 2), 2u);
+  EXPECT_EQ(stream.close(), 0);
+  EXPECT_EQ(folder.read("both"), "012ab5678XY");
+}
+
+TEST(CrtStream, LostOutputIsReportedByClose) {
+  CrtStream small;
+  ASSERT_EQ(small.open("/dev/full", "wb"), 0);
+  EXPECT_EQ(small.write("abc", 3), 3u) << "buffered, not yet written";
+  EXPECT_EQ(small.close(), ENOSPC);
+  EXPECT_FALSE(small.is_open());
+
+  CrtStream large;
+  ASSERT_EQ(large.open("/dev/full", "wb"), 0);
+  const std::string block(crt_stream_buffer_size * 2, 'x');
+  EXPECT_LT(large.write(block.data(), block.size()), block.size());
+  EXPECT_TRUE(large.has_error());
+  EXPECT_EQ(large.last_error(), ENOSPC);
+  EXPECT_EQ(large.close(), EIO) << "the final flush has nothing left, the earlier loss counts";
+}
+
+TEST(CrtStream, PositionsAndLengthsBeyondFourGigabytes) {
+  TempFolder folder;
+  const std::string path = folder.path("sparse");
+  constexpr std::int64_t far = (std::int64_t{5} << 30) + 3;
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "w+b"), 0);
+  ASSERT_EQ(stream.set_position(far), 0);
+  ASSERT_EQ(stream.write("z", 1), 1u);
+  ASSERT_EQ(stream.flush(), 0);
+  std::int64_t length = 0;
+  ASSERT_EQ(stream.length(length), 0);
+  EXPECT_EQ(length, far + 1);
+  ASSERT_EQ(stream.set_position(far), 0);
+  std::int64_t position = 0;
+  ASSERT_EQ(stream.get_position(position), 0);
+  EXPECT_EQ(position, far);
+  char byte = 0;
+  ASSERT_EQ(stream.read(&byte, 1), 1u);
+  EXPECT_EQ(byte, 'z');
+  EXPECT_EQ(stream.set_position(-1), EINVAL);
+}
+
+TEST(CrtStream, SettingThePositionClearsTheEndOfFileIndicator) {
+  TempFolder folder;
+  const std::string path = folder.write("short", "abc");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "rb"), 0);
+  EXPECT_EQ(read_all_with_read(stream, 10), "abc");
+  EXPECT_TRUE(stream.at_eof());
+  ASSERT_EQ(stream.set_position(1), 0);
+  EXPECT_FALSE(stream.at_eof());
+  EXPECT_EQ(read_all_with_read(stream, 10), "bc");
+}
+
+TEST(CrtStream, OpenFailuresDirectoriesMissingFilesAndUnknownModes) {
+  TempFolder folder;
+  const std::string directory = folder.root().string();
+  for (const char* mode : {"rb", "rt", "wb", "ab", "r+b", "w+b"}) {
+    SCOPED_TRACE(mode);
+    CrtStream stream;
+    EXPECT_EQ(stream.open(directory.c_str(), mode), EISDIR);
+    EXPECT_FALSE(stream.is_open());
+  }
+  CrtStream stream;
+  EXPECT_EQ(stream.open(folder.path("missing").c_str(), "rb"), ENOENT);
+  EXPECT_EQ(stream.open(folder.path("x").c_str(), "w"), EINVAL);
+  EXPECT_EQ(stream.last_error(), EINVAL);
+}
+
+TEST(CrtStream, ReopenSwitchesFromBytesToText) {
+  TempFolder folder;
+  const std::string path = folder.write("re", "a\r\nb");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "rb"), 0);
+  std::int64_t length = 0;
+  ASSERT_EQ(stream.length(length), 0);
+  ASSERT_EQ(stream.set_position(length), 0);
+  ASSERT_EQ(stream.reopen(path.c_str(), "rt"), 0);
+  EXPECT_EQ(stream.tell(), 0);
+  EXPECT_EQ(read_all_with_read(stream, 10), "a\nb");
+  EXPECT_NE(stream.reopen(folder.path("gone").c_str(), "rt"), 0);
+  EXPECT_FALSE(stream.is_open());
+}
+
+TEST(CrtStream, IdentityIsTheFileNotTheName) {
+  TempFolder folder;
+  const std::string path = folder.write("same", "x");
+  const std::string other = folder.write("other", "x");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "rb"), 0);
+  FileIdentity by_alias;
+  ASSERT_EQ(path_identity((folder.root() / "." / "same").c_str(), by_alias), 0);
+  EXPECT_EQ(stream.identity(), by_alias);
+  FileIdentity by_other;
+  ASSERT_EQ(path_identity(other.c_str(), by_other), 0);
+  EXPECT_NE(stream.identity(), by_other);
+  EXPECT_EQ(path_identity(folder.path("missing").c_str(), by_other), ENOENT);
+}
+
+TEST(CrtStream, MovingHandsTheOpenFileOver) {
+  TempFolder folder;
+  const std::string path = folder.path("moved");
+  CrtStream first;
+  ASSERT_EQ(first.open(path.c_str(), "wb"), 0);
+  ASSERT_EQ(first.write("kept", 4), 4u);
+  CrtStream second(std::move(first));
+  EXPECT_FALSE(first.is_open());
+  CrtStream third;
+  third = std::move(second);
+  EXPECT_FALSE(second.is_open());
+  EXPECT_EQ(third.close(), 0);
+  EXPECT_EQ(folder.read("moved"), "kept");
+}
+
+// Record locks only conflict between processes, so a child tries the range.
+int child_lock_result(const std::string& path, std::int64_t offset, std::int64_t length) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    CrtStream stream;
+    const int opened = stream.open(path.c_str(), "r+b");
+    ::_exit(opened != 0 ? 100 : stream.lock(offset, length) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(CrtStream, RecordLocksKeepOtherProcessesOut) {
+  TempFolder folder;
+  const std::string path = folder.write("locked", "0123456789");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "r+b"), 0);
+  ASSERT_EQ(stream.lock(2, 4), 0);
+  EXPECT_EQ(child_lock_result(path, 3, 1), 1);
+  EXPECT_EQ(child_lock_result(path, 6, 2), 0);
+  ASSERT_EQ(stream.unlock(2, 4), 0);
+  EXPECT_EQ(child_lock_result(path, 3, 1), 0);
+}
+
+}  // namespace
+}  // namespace lumetra
