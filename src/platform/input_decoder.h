@@ -33,7 +33,7 @@ class InputDecoder {
   [[nodiscard]] std::optional<std::uint64_t> time_to_timeout(std::uint64_t now_ms) const;
 
   // While a cursor position query is outstanding, CSI row;col R is taken as
-  // its answer instead of a key.
+  // its answer instead of a key; the answer ends the wait.
   void expect_cursor_report(bool expecting) { expecting_report_ = expecting; }
   [[nodiscard]] std::optional<CursorReport> take_cursor_report();
 
@@ -42,9 +42,13 @@ class InputDecoder {
   std::deque<INPUT_RECORD>& records() { return records_; }
 
  private:
+  // Turns the pending bytes into records as far as they go; forced ends an
+  // incomplete sequence at once (its time is up).
+  void decode_pending(bool forced);
+
   std::deque<INPUT_RECORD> records_;
   std::string pending_;
-  std::uint64_t pending_since_ms_ = 0;
+  std::uint64_t pending_since_ms_ = 0;  // when the last byte came
   bool expecting_report_ = false;
   std::optional<CursorReport> report_;
 };
