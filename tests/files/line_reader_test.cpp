@@ -1,0 +1,221 @@
+// Line reading and the end-of-file test on real files, reading bytes through
+// the put-back buffer, positions, a device without its own line reading, and
+// appending to texts.
+#include "files/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "files/file_test_support.h"
+
+namespace lumetra {
+namespace {
+
+using LineReader = FileLayerTest;
+
+std::string bytes(const char* text, std::size_t length) { return {text, length}; }
+
+TEST_F(LineReader, LinesAndTheEndOfFileTestBeforeAndAfterEveryRead) {
+  const std::string long_line(1500, 'x');
+  const std::string huge_line(100000, 'y');
+  const std::string x510(510, 'x');
+  struct Case {
+    const char* name;
+    std::string file;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"CR LF", "header\r\n12:00:00;1.5\r\n", {"header", "12:00:00;1.5"}},
+      {"LF only", "header\n12:00:00;1.5\n", {"header", "12:00:00;1.5"}},
+      {"no final line end", "header\r\n12:00:00;1.5", {"header", "12:00:00;1.5"}},
+      {"final empty line", "header\r\ndata\r\n\r\n", {"header", "data", ""}},
+      {"0 bytes", "", {}},
+      {"only CR LF", "\r\n", {""}},
+      {"1,500-byte line", long_line + "\r\nnext\r\n", {long_line, "next"}},
+      {"100,000-byte line", huge_line + "\r\n", {huge_line}},
+      {"lone CR inside a line", "a\rb\r\nc\r\n", {"a\rb", "c"}},
+      {"lone CR as the last byte", "a\r\nb\r", {"a", "b"}},
+      {"Ctrl+Z after a line end", "a\r\n\x1A" "b\r\n", {"a", ""}},
+      {"Ctrl+Z inside a line", "a\r\nb\x1A" "c\r\n", {"a", "b"}},
+      {"zero bytes inside lines", bytes("a\0b\r\n\0\0\r\n", 9), {bytes("a\0b", 3), bytes("\0\0", 2)}},
+      {"a chunk that ends in zero bytes", std::string(509, 'z') + bytes("\0\0yz\r\n", 6),
+       {std::string(509, 'z') + bytes("\0\0yz", 4)}},
+      {"a chunk of zero bytes", std::string(511, '\0') + "a\r\n", {std::string(511, '\0') + "a"}},
+      {"CR at byte 511 inside a line", x510 + "\ryz\r\nnext\r\n", {x510 + "\ryz", "next"}},
+      {"CR at byte 511 before a line end", x510 + "\r\r\nnext", {x510, "next"}},
+      {"CR at byte 511 as the last byte", x510 + "\r", {x510}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(open_input(folder_.write("source.csv", c.file)), 0);
+    Text line;
+    for (const std::string& expected : c.lines) {
+      EXPECT_EQ(file_at_end(1), 0);
+      EXPECT_EQ(file_read_line(1, line), 0);
+      EXPECT_EQ(line.view(), expected);
+    }
+    EXPECT_EQ(file_at_end(1), -1);
+    EXPECT_EQ(file_read_line(1, line), 0) << "reading at the end is no error";
+    EXPECT_EQ(line.size(), 0);
+    ASSERT_EQ(file_close(1), 0);
+  }
+}
+
+TEST_F(LineReader, UnopenedNumbersAreAtTheEndAndLeaveTheDestination) {
+  Text line;
+  assign_text(line, "kept");
+  EXPECT_EQ(file_read_line(3, line), 1);
+  EXPECT_EQ(error_number(), 1);
+  EXPECT_EQ(line.view(), "kept");
+  char fixed[8] = "kept";
+  EXPECT_EQ(file_read_line(300, fixed, false), 1);
+  EXPECT_STREQ(fixed, "kept");
+  EXPECT_EQ(file_at_end(3), -1);
+  EXPECT_EQ(file_at_end(300), -1);
+}
+
+TEST_F(LineReader, FixedBuffersKeepWhatFitsAndFillTheRest) {
+  ASSERT_EQ(open_input(folder_.write("s", "abcdefghij\r\nxy\r\n")), 0);
+  char fixed[8];
+  std::fill(std::begin(fixed), std::end(fixed), '#');
+  ASSERT_EQ(file_read_line(1, fixed, false), 0);
+  EXPECT_EQ(std::string(fixed, 8), bytes("abcdefg\0", 8));
+  std::fill(std::begin(fixed), std::end(fixed), '#');
+  ASSERT_EQ(file_read_line(1, fixed, true), 0);
+  EXPECT_EQ(std::string(fixed, 8), bytes("xy\0\0\0\0\0\0", 8));
+}
+
+TEST_F(LineReader, StreamLinesReportTheEndOfTheInput) {
+  const std::string path = folder_.write("s", "last");
+  CrtStream stream;
+  ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+  Text line;
+  EXPECT_EQ(read_stream_line(stream, line), 3) << "the read behind the last byte delivers nothing";
+  EXPECT_EQ(line.view(), "last");
+  EXPECT_EQ(read_stream_line(stream, line), 3);
+  EXPECT_EQ(line.size(), 0);
+  EXPECT_EQ(error_number(), 3);
+}
+
+TEST_F(LineReader, PutBackBytesComeFirstAndOverflowIsAnError) {
+  ASSERT_EQ(file_open(folder_.write("b.bin", "xyz").c_str(), mode_binary, access_read, 0, 1, 0), 0);
+  FileSlot& slot = *slot_for_number(1);
+  char got[8] = {};
+  std::int32_t count = 3;
+  ASSERT_EQ(file_get(slot, 0, got, &count, false, false), 0);
+  EXPECT_EQ(std::string(got, 3), "xyz");
+  EXPECT_EQ(file_at_end(1), -1);
+  ASSERT_EQ(file_put_back(slot, "ab", 2), 0);
+  ASSERT_EQ(file_put_back(slot, "c", 1), 0);
+  EXPECT_EQ(file_at_end(1), 0) << "bytes wait in the put-back buffer";
+  ASSERT_EQ(file_put_back(slot, "d", 1), 0);
+  EXPECT_EQ(file_put_back(slot, "e", 1), 3);
+  EXPECT_EQ(slot.put_back_count, 4) << "nothing stored on overflow";
+  count = 6;
+  ASSERT_EQ(file_get(slot, 0, got, &count, false, false), 0);
+  EXPECT_EQ(count, 4);
+  EXPECT_EQ(std::string(got, 4), "dcab");
+  EXPECT_EQ(file_put_back(*slot_for_number(9), "a", 1), 1);
+}
+
+TEST_F(LineReader, PositionsAreOneBasedAndEmptyThePutBackBuffer) {
+  ASSERT_EQ(file_open(folder_.write("p.bin", "0123456789").c_str(), mode_binary, access_read, 0, 1, 0), 0);
+  FileSlot& slot = *slot_for_number(1);
+  ASSERT_EQ(file_put_back(slot, "ab", 2), 0);
+  char got[4] = {};
+  std::int32_t count = 2;
+  ASSERT_EQ(file_get(slot, 5, got, &count, false, false), 0);
+  EXPECT_EQ(std::string(got, 2), "45");
+  EXPECT_EQ(file_get(slot, -1, got, &count, false, false), 1);
+  EXPECT_EQ(file_set_position(slot, 0), 3) << "before the first byte";
+}
+
+TEST_F(LineReader, RandomRecordsAreReadWholeAndShortReadsSkipTheRest) {
+  ASSERT_EQ(file_open(folder_.write("r.bin", "AAAABBBBCC").c_str(), mode_random, access_read, 0, 1, 4), 0);
+  FileSlot& slot = *slot_for_number(1);
+  char got[4] = {};
+  std::int32_t count = 2;
+  EXPECT_EQ(file_get(slot, 0, got, &count, true, false), 3) << "a count other than the record length";
+  count = 4;
+  ASSERT_EQ(file_get(slot, 0, got, &count, true, false), 0);
+  EXPECT_EQ(std::string(got, 4), "BBBB") << "the rest of the first record was skipped";
+  count = 4;
+  ASSERT_EQ(file_get(slot, 3, got, &count, true, false), 3);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(std::string(got, 4), bytes("CC\0\0", 4)) << "short reads are zero-filled";
+}
+
+TEST_F(LineReader, WideReadsWidenBytesUpToAZeroByte) {
+  ASSERT_EQ(file_open(folder_.write("w.bin", bytes("a\xE4\0b", 4)).c_str(), mode_binary, access_read, 0, 1, 0), 0);
+  char16_t units[6];
+  std::fill(std::begin(units), std::end(units), u'#');
+  std::int32_t count = 6;
+  ASSERT_EQ(file_get(*slot_for_number(1), 0, units, &count, false, true), 0);
+  EXPECT_EQ(count, 4);
+  EXPECT_EQ(std::u16string(units, 6), std::u16string(u"a\u00E4\0\0\0\0", 6));
+}
+
+// A device that has bytes but no line reading of its own.
+std::string_view device_bytes;
+std::size_t device_position = 0;
+
+std::int32_t memory_at_end(FileSlot&) noexcept { return device_position >= device_bytes.size() ? -1 : 0; }
+std::int32_t memory_read(FileSlot&, char* buffer, std::int32_t* count) noexcept {
+  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(*count), device_bytes.size() - device_position);
+  device_bytes.copy(buffer, n, device_position);
+  device_position += n;
+  *count = static_cast<std::int32_t>(n);
+  return 0;
+}
+constexpr DeviceOps memory_device = [] {
+  DeviceOps ops{};
+  ops.at_end = memory_at_end;
+  ops.read = memory_read;
+  return ops;
+}();
+
+std::int32_t open_memory_device(FileSlot& slot, const char*, std::int32_t) noexcept {
+  slot.ops = &memory_device;
+  slot.size = 0;
+  return 0;
+}
+
+TEST_F(LineReader, DevicesWithoutLineReadingAreReadByteByByte) {
+  const std::string long_line(1500, 'q');
+  const std::string content = "one\r\ntwo\rthree\n" + long_line + "\nlast";
+  device_bytes = content;
+  device_position = 0;
+  ASSERT_EQ(open_slot(*slot_for_number(7), "memory", 6, mode_input, access_read, 0, 0, 0, open_memory_device), 0);
+  Text line;
+  for (const std::string& expected : {std::string("one"), std::string("two"), std::string("three"), long_line,
+                                      std::string("last")}) {
+    EXPECT_EQ(file_at_end(7), 0);
+    EXPECT_EQ(file_read_line(7, line), 0);
+    EXPECT_EQ(line.view(), expected);
+  }
+  EXPECT_EQ(file_at_end(7), -1);
+  EXPECT_EQ(file_read_line(7, line), 0);
+  EXPECT_EQ(line.size(), 0);
+}
+
+TEST(AppendText, GrowsVariablesAndKeepsFixedBuffersWithinTheirSize) {
+  Text text;
+  assign_text(text, "ab");
+  append_text(text, "cd");
+  EXPECT_EQ(text.view(), "abcd");
+  append_text(text, text);
+  EXPECT_EQ(text.view(), "abcdabcd") << "a text appended to itself";
+  append_text(text, nullptr);
+  EXPECT_EQ(text.view(), "abcdabcd");
+
+  char fixed[6] = {'a', 'b', '\0', '#', '#', '#'};
+  append_text(fixed, "cdefgh", false);
+  EXPECT_EQ(std::string(fixed, 6), bytes("abcde\0", 6));
+  char filled[6] = {'a', '\0', '#', '#', '#', '#'};
+  append_text(filled, "x", true);
+  EXPECT_EQ(std::string(filled, 6), bytes("ax\0\0\0\0", 6));
+}
+
+}  // namespace
+}  // namespace lumetra
