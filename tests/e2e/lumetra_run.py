@@ -1,0 +1,95 @@
+"""Runs the built lumetra in a fresh folder with the file names on redirected
+standard input, and holds the exact bytes of its dialogue and abort messages."""
+
+import os
+import pathlib
+import subprocess
+import tempfile
+import unittest
+
+BANNER = b"\r\n  Photovoltaik-Datenkonverter\r\n\r\n\r\n"
+CONVERTING = b"  Konvertiere...\r\n"
+EMPTY_SOURCE = b"  Fehler: Die Quelldatei ist leer.\r\n"
+
+ERROR_TEXTS = {
+    1: b"illegal function call",
+    2: b"file not found",
+    3: b"file I/O error",
+    6: b"out of bounds array access",
+}
+
+
+def summary(count):
+    """The closing line of a run that wrote `count` records."""
+    return b"  Vorgang abgeschlossen. Es wurden %d Datens\x84tze geschrieben.\r\n" % count
+
+
+def finished_output(count):
+    """Standard output of a complete run with redirected names."""
+    return BANNER + CONVERTING + summary(count)
+
+
+def abort_message(number, line):
+    """The abort message of a runtime error raised by the main flow."""
+    return b"\r\nAborting due to runtime error %d (%s) at line %d of lumetra::()\r\n\r\n" % (
+        number, ERROR_TEXTS[number], line)
+
+
+def binary():
+    path = os.environ.get("LUMETRA_BINARY")
+    if not path:
+        raise RuntimeError("LUMETRA_BINARY must name the built lumetra program")
+    return path
+
+
+class Result:
+    def __init__(self, stdout, stderr, code):
+        self.stdout = stdout
+        self.stderr = stderr
+        self.code = code
+
+
+class LumetraCase(unittest.TestCase):
+    """A test case with its own empty working folder."""
+
+    def setUp(self):
+        self._folder = tempfile.TemporaryDirectory(prefix="lumetra-e2e-")
+        self.folder = pathlib.Path(self._folder.name)
+
+    def tearDown(self):
+        self._folder.cleanup()
+
+    def write(self, name, data):
+        path = self.folder / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+        return path
+
+    def read(self, name):
+        return (self.folder / name).read_bytes()
+
+    def run_names(self, names, stdin="pipe", stderr="pipe", timeout=120):
+        """Runs lumetra with `names` as its whole standard input, given through
+        a pipe or a file, and standard error captured through a pipe or a file."""
+        with tempfile.TemporaryFile() as names_file, tempfile.TemporaryFile() as error_file:
+            options = {"input": names} if stdin == "pipe" else {"stdin": names_file}
+            if stdin == "file":
+                names_file.write(names)
+                names_file.seek(0)
+            completed = subprocess.run(
+                [binary()], cwd=self.folder, stdout=subprocess.PIPE,
+                stderr=subprocess.PIPE if stderr == "pipe" else error_file,
+                timeout=timeout, check=False, **options)
+            error_file.seek(0)
+            errors = completed.stderr if stderr == "pipe" else error_file.read()
+        return Result(completed.stdout, errors, completed.returncode)
+
+    def assert_run(self, result, stdout, code=0, stderr=b""):
+        self.assertEqual(result.stdout, stdout)
+        self.assertEqual(result.stderr, stderr)
+        self.assertEqual(result.code, code)
+
+    def convert(self, source, names=b"source.csv\ntarget.txt\n"):
+        """Converts `source` from source.csv to target.txt."""
+        self.write("source.csv", source)
+        return self.run_names(names)
