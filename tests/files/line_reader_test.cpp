@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "files/file_test_support.h"
@@ -215,6 +219,51 @@ TEST(AppendText, GrowsVariablesAndKeepsFixedBuffersWithinTheirSize) {
   char filled[6] = {'a', '\0', '#', '#', '#', '#'};
   append_text(filled, "x", true);
   EXPECT_EQ(std::string(filled, 6), bytes("ax\0\0\0\0", 6));
+}
+
+struct ProbeRun {
+  std::string output;
+  long max_rss_kb = 0;
+};
+
+// Runs the line reading probe on a file; its output and peak memory.
+ProbeRun run_line_reading_probe(const std::string& path) {
+  int pipe_ends[2];
+  if (::pipe(pipe_ends) != 0) return {};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipe_ends[1], 1);
+    ::close(pipe_ends[0]);
+    ::close(pipe_ends[1]);
+    ::execl(LUMETRA_PROBE_DIR "/line_reading_probe", "line_reading_probe", path.c_str(), nullptr);
+    ::_exit(127);
+  }
+  ::close(pipe_ends[1]);
+  ProbeRun run;
+  char buffer[256];
+  for (ssize_t got; (got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, static_cast<std::size_t>(got));
+  ::close(pipe_ends[0]);
+  int status = 0;
+  struct rusage usage {};
+  ::wait4(child, &status, 0, &usage);
+  run.max_rss_kb = usage.ru_maxrss;
+  return run;
+}
+
+std::string write_log(const TempFolder& folder, const char* name, int blocks) {
+  std::string block;
+  for (int second = 0; second < 10000; ++second) block += "12:34:56;230.125;4.5;1035.6\r\n";  // 29 bytes
+  std::ofstream out(folder.path(name), std::ios::binary);
+  for (int i = 0; i < blocks; ++i) out << block;
+  return folder.path(name);
+}
+
+TEST_F(LineReader, ReadingALongLogKeepsMemoryFlat) {
+  const ProbeRun small = run_line_reading_probe(write_log(folder_, "small.csv", 4));
+  const ProbeRun large = run_line_reading_probe(write_log(folder_, "large.csv", 120));
+  EXPECT_EQ(small.output, "40000 1080000\n");
+  EXPECT_EQ(large.output, "1200000 32400000\n");
+  EXPECT_LT(large.max_rss_kb - small.max_rss_kb, 4096) << "35 MB read with " << large.max_rss_kb << " KiB";
 }
 
 }  // namespace
