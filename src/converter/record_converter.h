@@ -29,9 +29,15 @@ class RecordConverter {
   // else 44) before anything of the line is written.
   bool convert_line(const Text& line) noexcept;
 
-  // The record of a data line, without writing it: exactly the bytes
-  // convert_line writes (the end of the process for a fifth field included).
-  [[nodiscard]] std::string_view make_record(std::string_view line) noexcept;
+  // What convert_line makes of a data line, without writing or raising
+  // anything: the record's bytes, or for a fifth field with content the
+  // field's index and the source line of its error (the record then empty).
+  struct Outcome {
+    std::string_view record;
+    std::int32_t failed_index = 0;
+    std::int32_t failed_line = 0;
+  };
+  [[nodiscard]] Outcome make_record(std::string_view line) noexcept;
 
  private:
   std::vector<char> record_;
