@@ -182,6 +182,18 @@ TEST(LineEditor, CtrlKeysActAsTheirControlCharacters) {
   }
 }
 
+// Edits the typed line and checks it, the screen rows from the top, and the
+// cursor before Enter.
+void expect_edit(ScopedTestConsole& console, std::string_view line, std::vector<std::string> rows, COORD cursor) {
+  const Edited edited = edit(console);
+  EXPECT_EQ(edited.line, line);
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    EXPECT_EQ(console.row_text(static_cast<int>(row)), rows[row]) << "row " << row;
+  }
+  EXPECT_EQ(edited.cursor_before_enter.X, cursor.X);
+  EXPECT_EQ(edited.cursor_before_enter.Y, cursor.Y);
+}
+
 TEST(LineEditor, LongLineWrapsAndUpDownMoveOneRow) {
   KeyConsole console(10, 5);
   type(*console, "abcdefghijklmnopqrstuvwxy");  // 25 bytes: rows 0 to 2
@@ -189,13 +201,7 @@ TEST(LineEditor, LongLineWrapsAndUpDownMoveOneRow) {
   type(*console, "1");
   type(*console, {down, down, down});
   type(*console, "2");
-  const Edited edited = edit(*console);
-  EXPECT_EQ(edited.line, "abcde1fghijklmnopqrstuvwxy2");
-  EXPECT_EQ(console->row_text(0), "abcde1fghi");
-  EXPECT_EQ(console->row_text(1), "jklmnopqrs");
-  EXPECT_EQ(console->row_text(2), "tuvwxy2   ");
-  EXPECT_EQ(edited.cursor_before_enter.X, 7);
-  EXPECT_EQ(edited.cursor_before_enter.Y, 2);
+  expect_edit(*console, "abcde1fghijklmnopqrstuvwxy2", {"abcde1fghi", "jklmnopqrs", "tuvwxy2   "}, {7, 2});
 }
 
 TEST(LineEditor, InsertInAWrappedLineMovesTheRestAcrossRows) {
@@ -203,23 +209,14 @@ TEST(LineEditor, InsertInAWrappedLineMovesTheRestAcrossRows) {
   type(*console, "0123456789abc");
   type(*console, {home, right});
   type(*console, "XY");
-  const Edited edited = edit(*console);
-  EXPECT_EQ(edited.line, "0XY123456789abc");
-  EXPECT_EQ(console->row_text(1), "89abc     ");
-  EXPECT_EQ(edited.cursor_before_enter.X, 3);
-  EXPECT_EQ(edited.cursor_before_enter.Y, 0);
+  expect_edit(*console, "0XY123456789abc", {"0XY1234567", "89abc     "}, {3, 0});
 }
 
 TEST(LineEditor, CharacterInTheBottomRightCellScrollsTheView) {
   KeyConsole console(10, 3);
   console_write("\r\n\r\n", 4, 0);  // start on the last row
   type(*console, "abcdefghij");
-  const Edited edited = edit(*console);
-  EXPECT_EQ(edited.line, "abcdefghij");
-  EXPECT_EQ(console->row_text(1), "abcdefghij");
-  EXPECT_EQ(console->row_text(2), std::string(10, ' '));
-  EXPECT_EQ(edited.cursor_before_enter.X, 0);
-  EXPECT_EQ(edited.cursor_before_enter.Y, 2);
+  expect_edit(*console, "abcdefghij", {std::string(10, ' '), "abcdefghij", std::string(10, ' ')}, {0, 2});
 }
 
 TEST(LineEditor, InsertThatScrollsKeepsTheCursorAfterTheInsertedByte) {
@@ -229,13 +226,7 @@ TEST(LineEditor, InsertThatScrollsKeepsTheCursorAfterTheInsertedByte) {
   type(*console, "klmnopqrs");
   type(*console, {left, left, left});
   type(*console, "XY");  // the Y pushes the s past the bottom-right cell
-  const Edited edited = edit(*console);
-  EXPECT_EQ(edited.line, "abcdefghijklmnopXYqrs");
-  EXPECT_EQ(console->row_text(0), "abcdefghij");
-  EXPECT_EQ(console->row_text(1), "klmnopXYqr");
-  EXPECT_EQ(console->row_text(2), "s         ");
-  EXPECT_EQ(edited.cursor_before_enter.X, 8);
-  EXPECT_EQ(edited.cursor_before_enter.Y, 1);
+  expect_edit(*console, "abcdefghijklmnopXYqrs", {"abcdefghij", "klmnopXYqr", "s         "}, {8, 1});
 }
 
 TEST(LineEditor, AdvancePositionFollowsTheGrid) {
