@@ -56,7 +56,7 @@ void start_up(int argc, char** argv, const char** previous_module, const char** 
   *previous_function = set_error_function("");
   keep_command_line(argc, argv);
   install_signal_handlers();
-  if ((processor_class() >> 28) < 4) {
+  if (processor_too_old(processor_class())) {
     print_text(console, "This program requires at least a 486 to run.", line_end);
     terminate_with_code(1);
   }

@@ -63,6 +63,8 @@ void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
   sigaction(signal_number, &action, nullptr);
 }
 
+void ignore_broken_pipe() noexcept { signal(SIGPIPE, SIG_IGN); }
+
 void raise_default_signal(int signal_number) noexcept {
   signal(signal_number, SIG_DFL);
   raise(signal_number);

@@ -34,6 +34,9 @@ using SignalHandler = void (*)(int signal_number);
 // Installs handler for the signal; it runs on an alternate stack (so that a
 // stack overflow can be handled) with the other handled signals blocked.
 void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
+// Writing to a pipe whose reader is gone fails (EPIPE) instead of ending the
+// process.
+void ignore_broken_pipe() noexcept;
 // Restores the default action of the signal and delivers it to the process.
 void raise_default_signal(int signal_number) noexcept;
 // Ends the process at once with the code, running no exit handlers.

@@ -2,6 +2,7 @@
 #include "runtime/lifecycle.h"
 
 #include "console/console_output.h"
+#include "files/file_exit.h"
 #include "files/file_slots.h"
 #include "platform/process.h"
 #include "platform/processor.h"
@@ -39,6 +40,12 @@ void runtime_exit_step() noexcept {
   write_pending_abort_message();
 }
 
+void runtime_exit_step_from_signal_handler() noexcept {
+  if (--initialisation_count != 0) return;
+  close_files_from_signal_handler();
+  write_pending_abort_message();
+}
+
 void run_global_initialisation() noexcept {
   if (global_initialisation_done) return;
   global_initialisation_done = true;
@@ -48,8 +55,15 @@ void run_global_initialisation() noexcept {
 
 void keep_command_line(int argc, char** argv) noexcept { command_line = {argc, argv}; }
 
+std::uint32_t classify_processor(const ProcessorProbe& probe) noexcept {
+  if (probe.identification_flag_toggles) return (probe.eax << 20) | (probe.edx & 0x0FFF'FFFFu);
+  return probe.alignment_check_flag_toggles ? 0x4000'0000u : 0x3000'0000u;
+}
+
+bool processor_too_old(std::uint32_t processor_class) noexcept { return (processor_class >> 28) < 4; }
+
 std::uint32_t processor_class() noexcept {
-  if (cached_processor_class == 0) cached_processor_class = identify_processor_class();
+  if (cached_processor_class == 0) cached_processor_class = classify_processor(probe_processor());
   return cached_processor_class;
 }
 

@@ -13,6 +13,9 @@ void runtime_initialise() noexcept;
 // Counts down; at zero closes every open file and writes a pending abort
 // message. Registered as an exit handler by the global initialisation.
 void runtime_exit_step() noexcept;
+// The exit step on the way out of a signal handler: the same, but the files
+// are closed with system calls only.
+void runtime_exit_step_from_signal_handler() noexcept;
 // runtime_initialise and the registration of runtime_exit_step, once per
 // process.
 void run_global_initialisation() noexcept;
@@ -20,8 +23,17 @@ void run_global_initialisation() noexcept;
 // Keeps the command line; nothing reads it back.
 void keep_command_line(int argc, char** argv) noexcept;
 
+struct ProcessorProbe;
+
 // The processor class, computed once: the family in bits 28 to 31 (3 for the
 // 386 class, 4 for the 486 class, else the identification's family field).
 [[nodiscard]] std::uint32_t processor_class() noexcept;
+// The class for the answers of the processor tests: with the identification
+// instruction, EAX shifted left by 20 OR EDX without its top four bits;
+// without it, 0x40000000 when the alignment-check flag toggles, else
+// 0x30000000.
+[[nodiscard]] std::uint32_t classify_processor(const ProcessorProbe& probe) noexcept;
+// True when the class is below the 486 class (the program refuses to run).
+[[nodiscard]] bool processor_too_old(std::uint32_t processor_class) noexcept;
 
 }  // namespace lumetra

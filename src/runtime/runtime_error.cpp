@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/process.h"
+#include "runtime/signals.h"
 
 namespace lumetra {
 namespace {
@@ -184,7 +185,12 @@ void abort_with_error(std::int32_t number, std::int32_t line, const char* module
   terminate_with_code(number);
 }
 
-void terminate_with_code(std::int32_t code) noexcept { exit_process(code); }
+void terminate_with_code(std::int32_t code) noexcept {
+  // The C library's exit is not safe in a signal handler: the handler ends
+  // the process with its own safe steps.
+  if (handling_signal()) exit_from_signal_handler(code);
+  exit_process(code);
+}
 
 void write_pending_abort_message() noexcept {
   if (!pending) return;

@@ -5,6 +5,8 @@
 #include <csignal>
 
 #include "platform/process.h"
+#include "platform/terminal_mode.h"
+#include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 
 namespace lumetra {
@@ -17,6 +19,7 @@ std::array<std::int32_t, signal_count> signal_errors{};
 // for them.
 volatile std::sig_atomic_t writing_records = 0;
 volatile std::sig_atomic_t waiting_signal = 0;
+volatile std::sig_atomic_t in_handler = 0;
 
 bool is_request(int signal_number) noexcept {
   return signal_number == signal_interrupt || signal_number == signal_termination;
@@ -27,7 +30,9 @@ void handle_signal(int signal_number) noexcept {
     waiting_signal = signal_number;  // carried out when the record is complete
     return;
   }
+  in_handler = 1;
   on_runtime_signal(signal_number);
+  in_handler = 0;
 }
 
 }  // namespace
@@ -45,6 +50,15 @@ void install_signal_handlers() noexcept {
     signal_errors[signal_number] = error_code(error);
     install_signal_handler(signal_number, handle_signal);
   }
+  ignore_broken_pipe();
+}
+
+bool handling_signal() noexcept { return in_handler != 0; }
+
+void exit_from_signal_handler(std::int32_t code) noexcept {
+  runtime_exit_step_from_signal_handler();
+  restore_terminal();
+  exit_immediately(code);
 }
 
 void on_runtime_signal(int signal_number) noexcept {

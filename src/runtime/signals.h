@@ -16,6 +16,14 @@ void install_signal_handlers() noexcept;
 // the platform's default action.
 void on_runtime_signal(int signal_number) noexcept;
 
+// True while a signal handler is ending the process.
+[[nodiscard]] bool handling_signal() noexcept;
+// Ends the process from a signal handler with only async-signal-safe steps:
+// the exit step (files written out and closed, the pending abort message
+// written), the terminal restored, then the end without further exit
+// handlers.
+[[noreturn]] void exit_from_signal_handler(std::int32_t code) noexcept;
+
 // While a WritingRecord lives, an interrupt or termination request waits:
 // the abort is carried out when it ends, so the target always ends with a
 // whole record.
