@@ -4,27 +4,14 @@
 
 #include <algorithm>
 
+#include "platform/console_geometry.h"
+
 namespace lumetra {
 
 namespace {
 
 constexpr DWORD initial_input_mode = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
 constexpr DWORD initial_output_mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
-
-SMALL_RECT make_rect(int left, int top, int right, int bottom) noexcept {
-  return {static_cast<SHORT>(left), static_cast<SHORT>(top), static_cast<SHORT>(right), static_cast<SHORT>(bottom)};
-}
-
-SMALL_RECT intersect(const SMALL_RECT& a, const SMALL_RECT& b) noexcept {
-  return make_rect(std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-                   std::min(a.Bottom, b.Bottom));
-}
-
-bool is_empty(const SMALL_RECT& r) noexcept { return r.Left > r.Right || r.Top > r.Bottom; }
-
-bool rect_contains(const SMALL_RECT& r, int x, int y) noexcept {
-  return x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom;
-}
 
 }  // namespace
 

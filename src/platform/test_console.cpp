@@ -2,6 +2,7 @@
 #include "platform/test_console.h"
 
 #include "platform/console_host.h"
+#include "platform/terminal_renderer.h"
 
 namespace lumetra {
 
@@ -22,19 +23,27 @@ class TestConsoleHost final : public ConsoleHost {
     if (sleep_hook_) sleep_hook_(milliseconds);
   }
   void sound(DWORD /*frequency*/, DWORD milliseconds) override { now_ms_ += milliseconds; }
+  void end_call() override {
+    if (renderer_) sink_(renderer_->take_output());
+  }
 
   int input_fd_ = -1;
   int output_fd_ = -1;
   std::uint64_t now_ms_ = 0;
   std::vector<DWORD> sleeps_;
   std::function<void(DWORD)> sleep_hook_;
+  std::unique_ptr<TerminalRenderer> renderer_;
+  std::function<void(std::string_view)> sink_;
 };
 
 ScopedTestConsole::ScopedTestConsole(int columns, int rows, int buffer_rows)
     : host_(std::make_unique<TestConsoleHost>(columns, rows, buffer_rows)),
       previous_(install_console_host(host_.get())) {}
 
-ScopedTestConsole::~ScopedTestConsole() { install_console_host(previous_); }
+ScopedTestConsole::~ScopedTestConsole() {
+  install_console_host(previous_);
+  host_->model().set_observer(nullptr);
+}
 
 // ---- Input ------------------------------------------------------------------
 
@@ -98,5 +107,11 @@ void ScopedTestConsole::on_sleep(std::function<void(DWORD)> hook) { host_->sleep
 void ScopedTestConsole::redirect_output(int fd) { host_->output_fd_ = fd; }
 
 void ScopedTestConsole::redirect_input(int fd) { host_->input_fd_ = fd; }
+
+void ScopedTestConsole::render_to(std::function<void(std::string_view)> sink, const char* codeset) {
+  host_->renderer_ = std::make_unique<TerminalRenderer>(host_->model(), TerminalCharset(codeset));
+  host_->sink_ = std::move(sink);
+  host_->model().set_observer(host_->renderer_.get());
+}
 
 }  // namespace lumetra

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/console_api.h"
@@ -60,6 +61,12 @@ class ScopedTestConsole {
   // when the process runs redirected.
   void redirect_output(int fd);
   void redirect_input(int fd);
+
+  // ---- Terminal -----------------------------------------------------------------
+  // From now on every console call ends by handing the terminal bytes that
+  // show its changes (as the terminal host would write them) to sink. The
+  // terminal starts blank, its cursor and colours unknown.
+  void render_to(std::function<void(std::string_view)> sink, const char* codeset = "UTF-8");
 
  private:
   std::unique_ptr<TestConsoleHost> host_;

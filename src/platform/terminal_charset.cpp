@@ -1,0 +1,70 @@
+// Terminal character set: cell bytes to the terminal's codeset through iconv.
+#include "platform/terminal_charset.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <clocale>
+#include <cwchar>
+#include <string>
+
+#include "platform/code_page_850.h"
+
+namespace lumetra {
+
+namespace {
+
+// The glyphs a console shows for the bytes 0x01 to 0x1F.
+constexpr std::array<char16_t, 31> control_glyphs{
+    0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8,  // 01
+    0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA,  // 09
+    0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8, 0x2191,  // 11
+    0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC,          // 19
+};
+constexpr char32_t house_glyph = 0x2302;  // 0x7F
+
+// One character in the target codeset, or "?" when iconv cannot convert it.
+std::string convert(iconv_t converter, char32_t code_point) {
+  wchar_t in[1] = {static_cast<wchar_t>(code_point)};
+  char out[16];
+  char* in_pointer = reinterpret_cast<char*>(in);
+  char* out_pointer = out;
+  std::size_t in_left = sizeof in;
+  std::size_t out_left = sizeof out;
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(converter, &in_pointer, &in_left, &out_pointer, &out_left) == static_cast<std::size_t>(-1)) return "?";
+  return std::string(out, out_pointer);
+}
+
+}  // namespace
+
+char32_t cell_code_point(unsigned char byte) noexcept {
+  if (byte == 0x00) return U' ';
+  if (byte < 0x20) return control_glyphs[byte - 1];
+  if (byte == 0x7F) return house_glyph;
+  return code_page_850_to_unicode(byte);
+}
+
+TerminalCharset::TerminalCharset(const char* codeset) {
+  const iconv_t converter = iconv_open(codeset, "WCHAR_T");
+  for (int byte = 0; byte < 256; ++byte) {
+    const char32_t code_point = cell_code_point(static_cast<unsigned char>(byte));
+    if (converter != reinterpret_cast<iconv_t>(-1)) {
+      texts_[byte] = convert(converter, code_point);
+    } else {
+      texts_[byte] = code_point < 0x7F ? std::string(1, static_cast<char>(code_point)) : "?";
+    }
+  }
+  if (converter != reinterpret_cast<iconv_t>(-1)) iconv_close(converter);
+}
+
+// The program itself keeps the C locale: only the codeset is borrowed.
+TerminalCharset TerminalCharset::for_locale() {
+  const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+  std::setlocale(LC_CTYPE, "");
+  const std::string codeset = nl_langinfo(CODESET);
+  std::setlocale(LC_CTYPE, previous.c_str());
+  return TerminalCharset(codeset.c_str());
+}
+
+}  // namespace lumetra
