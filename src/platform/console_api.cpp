@@ -2,12 +2,10 @@
 // host's lock, let the host show the result.
 #include "platform/console_api.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <span>
 
 #include "platform/console_host.h"
+#include "platform/fd_io.h"
 
 namespace lumetra {
 
@@ -149,10 +147,7 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
   if (written != nullptr) *written = 0;
   const int fd = handle_fd(handle);
   if (fd < 0 || (bytes == nullptr && count > 0)) return FALSE;
-  ssize_t n = 0;
-  do {
-    n = ::write(fd, bytes, count);
-  } while (n < 0 && errno == EINTR);
+  const ssize_t n = write_once(fd, bytes, count);
   if (n < 0) return FALSE;
   if (written != nullptr) *written = static_cast<DWORD>(n);
   return TRUE;

@@ -1,34 +1,236 @@
-// Terminal host: the process's own console host over the real standard
-// handles.
-#include <signal.h>
+// Terminal host: the process's own console host. Standard input is a console
+// when it is a terminal; standard output when it is a terminal whose TERM is
+// set and not "dumb". The console model then has the terminal's size, the
+// renderer mirrors it onto standard output, and keys are decoded from the
+// bytes the terminal sends.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string_view>
 
 #include "platform/console_host.h"
+#include "platform/console_signals.h"
+#include "platform/fd_io.h"
 #include "platform/host_clock.h"
+#include "platform/input_decoder.h"
+#include "platform/terminal_mode.h"
+#include "platform/terminal_renderer.h"
 
 namespace lumetra {
 
 namespace {
 
+constexpr int input_fd = STDIN_FILENO;
+constexpr int output_fd = STDOUT_FILENO;
+constexpr std::uint64_t cursor_query_ms = 500;
+constexpr COORD fallback_size{80, 25};
+
+bool output_is_terminal() noexcept {
+  const char* term = std::getenv("TERM");
+  return isatty(output_fd) != 0 && term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
+}
+
+COORD terminal_size() noexcept {
+  winsize size{};
+  for (const int fd : {output_fd, input_fd}) {
+    if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+      return {static_cast<SHORT>(size.ws_col), static_cast<SHORT>(size.ws_row)};
+    }
+  }
+  return fallback_size;
+}
+
+ConsoleModel model_of_terminal_size() {
+  const COORD size = terminal_size();
+  return ConsoleModel(size.X, size.Y, size.Y);
+}
+
+// Waits until fd has input, at most timeout_ms (negative: without limit).
+bool readable(int fd, int timeout_ms) noexcept {
+  pollfd poll_fd{fd, POLLIN, 0};
+  return poll(&poll_fd, 1, timeout_ms) > 0;
+}
+
+// The bell when standard output is not the terminal: it must not land in
+// redirected output.
+void ring_terminal_bell() noexcept {
+  const int fd = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)write_all(fd, "\a");
+  close(fd);
+}
+
 class TtyHost final : public ConsoleHost {
  public:
-  TtyHost() : ConsoleHost(ConsoleModel(80, 25, 25)) {}
+  TtyHost();
 
-  HANDLE std_handle(DWORD which) noexcept override {
-    return file_handle(which == STD_INPUT_HANDLE ? 0 : which == STD_OUTPUT_HANDLE ? 1 : 2);
-  }
-  bool wait_for_input() override { return false; }
+  HANDLE std_handle(DWORD which) noexcept override;
+  void begin_call() override;
+  void end_call() override;
+  void after_call() override;
+  void pump_input() override;
+  bool wait_for_input() override;
+  void input_mode_changed(DWORD mode) override;
   void sleep(DWORD milliseconds) override { sleep_ms(milliseconds); }
-  void sound(DWORD /*frequency*/, DWORD milliseconds) override { sleep_ms(milliseconds); }
+  void sound(DWORD frequency, DWORD milliseconds) override;
+
+ private:
+  void start_output();
+  std::optional<CursorReport> query_cursor();
+  [[nodiscard]] bool read_terminal(int fd);
+  void apply_resize();
+
+  const bool input_console_;
+  const bool output_console_;
+  bool input_gone_ = false;
+  InputDecoder decoder_;
+  std::unique_ptr<TerminalRenderer> renderer_;
 };
 
-// Writing to a closed pipe must fail the write, not end the process.
-const bool sigpipe_ignored = [] { return signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
+TtyHost::TtyHost()
+    : ConsoleHost(model_of_terminal_size()), input_console_(isatty(input_fd) != 0), output_console_(output_is_terminal()) {
+  if (input_console_) (void)enter_console_input_mode(input_fd, (model().input_mode() & ENABLE_PROCESSED_INPUT) != 0);
+  if (output_console_) start_output();
+  watch_console_close(this);
+}
+
+HANDLE TtyHost::std_handle(DWORD which) noexcept {
+  if (which == STD_INPUT_HANDLE) return input_console_ ? console_input_handle : file_handle(input_fd);
+  if (which == STD_OUTPUT_HANDLE) return output_console_ ? console_output_handle : file_handle(output_fd);
+  return file_handle(STDERR_FILENO);
+}
+
+// ---- Output ---------------------------------------------------------------------
+
+// The console continues below what the terminal already shows: the cursor
+// starts where the terminal reports it, or at the top of a cleared screen.
+void TtyHost::start_output() {
+  renderer_ = std::make_unique<TerminalRenderer>(model(), TerminalCharset::for_locale());
+  model().set_observer(renderer_.get());
+  note_terminal_output(output_fd);
+  const char* term = std::getenv("TERM");
+  if (std::string_view(term) == "linux") (void)write_all(output_fd, "\x1b[10;1000]\x1b[11;250]");  // bell pitch, length
+  if (const std::optional<CursorReport> report = query_cursor()) {
+    const COORD size = model().size();
+    const COORD position{static_cast<SHORT>(std::clamp(report->column - 1, 0, size.X - 1)),
+                         static_cast<SHORT>(std::clamp(report->row - 1, 0, size.Y - 1))};
+    (void)model().set_cursor_position(position);
+    renderer_->set_terminal_cursor(position);
+  } else {
+    renderer_->repaint();
+  }
+  (void)write_all(output_fd, renderer_->take_output());
+}
+
+// Asks the terminal where its cursor is. Keys typed before the answer stay
+// in the decoder. With standard input redirected the terminal is asked
+// through /dev/tty, in raw mode for the moment of the question.
+std::optional<CursorReport> TtyHost::query_cursor() {
+  const int fd = input_console_ ? input_fd : open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  termios previous{};
+  const bool switched = !input_console_ && tcgetattr(fd, &previous) == 0;
+  if (switched) {
+    termios raw = previous;
+    make_raw_input_mode(raw, true);
+    (void)tcsetattr(fd, TCSANOW, &raw);
+  }
+  std::optional<CursorReport> report;
+  decoder_.expect_cursor_report(true);
+  if (write_all(output_fd, "\x1b[6n")) {
+    const std::uint64_t deadline = monotonic_ms() + cursor_query_ms;
+    for (std::uint64_t now = monotonic_ms(); !report && now < deadline; now = monotonic_ms()) {
+      if (!readable(fd, static_cast<int>(deadline - now)) || !read_terminal(fd)) break;
+      report = decoder_.take_cursor_report();
+    }
+  }
+  decoder_.expect_cursor_report(false);
+  if (switched) (void)tcsetattr(fd, TCSANOW, &previous);
+  if (fd != input_fd) close(fd);
+  return report;
+}
+
+void TtyHost::begin_call() {
+  if (take_resize_request()) apply_resize();
+}
+
+// Content stays from the top left, the cursor is clamped, and the renderer
+// draws everything anew.
+void TtyHost::apply_resize() {
+  const COORD size = terminal_size();
+  model().resize(size.X, size.Y);
+  if ((model().input_mode() & ENABLE_WINDOW_INPUT) != 0) {
+    INPUT_RECORD record{};
+    record.EventType = WINDOW_BUFFER_SIZE_EVENT;
+    record.Event.WindowBufferSizeEvent.dwSize = size;
+    model().push_input(record);
+  }
+}
+
+void TtyHost::end_call() {
+  if (renderer_) (void)write_all(output_fd, renderer_->take_output());
+}
+
+void TtyHost::after_call() {
+  if (input_gone_) close_console();
+}
+
+void TtyHost::sound(DWORD /*frequency*/, DWORD milliseconds) {
+  if (!renderer_) ring_terminal_bell();
+  sleep_ms(milliseconds);
+}
+
+// ---- Input ------------------------------------------------------------------------
+
+// Feeds what the terminal has sent to the decoder; false when the terminal
+// is gone (end of input or EIO after a hang-up).
+bool TtyHost::read_terminal(int fd) {
+  unsigned char bytes[4096];
+  const ssize_t n = read_once(fd, bytes, sizeof bytes);
+  if (n > 0) decoder_.feed({bytes, static_cast<std::size_t>(n)}, monotonic_ms());
+  return n > 0 || (n < 0 && errno != EIO);
+}
+
+void TtyHost::pump_input() {
+  if (!input_console_ || input_gone_) return;
+  while (readable(input_fd, 0)) {
+    if (!read_terminal(input_fd)) {
+      input_gone_ = true;
+      break;
+    }
+  }
+  decoder_.tick(monotonic_ms());
+  for (const INPUT_RECORD& record : decoder_.records()) model().push_input(record);
+  decoder_.records().clear();
+}
+
+// Sleeps in poll until the terminal sends something or a pending escape
+// sequence times out.
+bool TtyHost::wait_for_input() {
+  if (!input_console_ || input_gone_) return false;
+  const std::optional<std::uint64_t> timeout = decoder_.time_to_timeout(monotonic_ms());
+  (void)readable(input_fd, timeout ? static_cast<int>(*timeout) : -1);
+  return true;
+}
+
+void TtyHost::input_mode_changed(DWORD mode) {
+  if (input_console_) (void)enter_console_input_mode(input_fd, (mode & ENABLE_PROCESSED_INPUT) != 0);
+}
 
 }  // namespace
 
+// Never destroyed: exit handlers that run after static destructors may
+// still write to the console.
 ConsoleHost& process_console_host() {
-  static TtyHost host;
-  return host;
+  static TtyHost* const host = new TtyHost;
+  return *host;
 }
 
 }  // namespace lumetra

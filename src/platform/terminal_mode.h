@@ -1,0 +1,30 @@
+// Terminal modes: the console's raw key input, and putting the terminal back
+// as the program found it.
+#pragma once
+
+#include <termios.h>
+
+namespace lumetra {
+
+// Turns a terminal mode into raw key input: no line editing, echo, flow
+// control or input translation, 8-bit bytes, one byte per read; output
+// processing stays. The interrupt key (Ctrl+C) sends SIGINT exactly when
+// interrupt_key is set; Ctrl+\ and Ctrl+Z are plain keys.
+void make_raw_input_mode(termios& mode, bool interrupt_key) noexcept;
+
+// Switches the terminal on fd to raw key input, from the mode it had at the
+// first call (saved for restore_terminal). Applied at once (TCSANOW) so
+// that typed-ahead keys survive.
+bool enter_console_input_mode(int fd, bool interrupt_key) noexcept;
+
+// The terminal on fd shows the console: restore_terminal resets its colours
+// and shows its cursor.
+void note_terminal_output(int fd) noexcept;
+
+// Resets colours (CSI 0m), shows the cursor (CSI ?25h) and puts back the
+// saved terminal mode once pending output is sent (TCSADRAIN). Nothing is
+// cleared and the cursor stays. Idempotent and async-signal-safe, for exit
+// and fault handlers alike.
+void restore_terminal() noexcept;
+
+}  // namespace lumetra
