@@ -21,6 +21,7 @@ struct ChunkEnd {
 
 // Appends bytes to the text; false (text unchanged) when memory runs out.
 bool append_bytes(Text& destination, std::string_view bytes) noexcept {
+  if (bytes.empty()) return true;
   TextDescriptor& own = destination.descriptor();
   const std::uint32_t length = own.length & text_length_mask;
   // The source may lie in the destination's own buffer, which may move.
@@ -169,7 +170,7 @@ std::span<char> append_text(std::span<char> destination, TextArg source, bool fi
   const std::size_t held = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - destination.data()) : room;
   const std::string_view bytes = source.view();
   const std::size_t kept = std::min(bytes.size(), room - held);
-  std::memmove(destination.data() + held, bytes.data(), kept);
+  if (kept != 0) std::memmove(destination.data() + held, bytes.data(), kept);
   const std::size_t end = held + kept;
   std::fill(destination.begin() + static_cast<std::ptrdiff_t>(end),
             fill ? destination.end() : destination.begin() + static_cast<std::ptrdiff_t>(end) + 1, '\0');

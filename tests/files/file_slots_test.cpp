@@ -16,14 +16,6 @@ namespace {
 
 using FileSlots = FileLayerTest;
 
-TEST_F(FileSlots, NumbersMapToTheirSlots) {
-  EXPECT_EQ(slot_for_number(0), &console_slot());
-  ASSERT_NE(slot_for_number(-1), nullptr);
-  EXPECT_NE(slot_for_number(-1), slot_for_number(1));
-  EXPECT_EQ(slot_for_number(254) - slot_for_number(1), 253);
-  for (FileNumber none : {-2, 255, 1000}) EXPECT_EQ(slot_for_number(none), nullptr) << none;
-}
-
 TEST_F(FileSlots, OpenRefusesNumbersOutsideTheTableAndSlotsInUse) {
   const std::string source = folder_.write("source.csv", "header\r\ndata\r\n");
   for (FileNumber number : {0, -1, 255}) {
