@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Whole-program benchmark: lumetra converting a large measurement log, against
+# cat copying the same file. Builds lumetra (Release), generates a
+# deterministic log of LINES lines (10 million, about 240 MB, CR LF) once,
+# then times the peers alternately, RUNS times each after one warm-up run, and
+# prints the median times, lumetra's throughput and the ratio to cat.
+#
+# Usage: bench/convert_bench.sh [data folder]
+#   With a folder, the log is kept there and reused by later runs; without
+#   one, a temporary folder is used and removed at the end.
+# Environment: LINES (10000000), RUNS (5), BUILD_DIR (build).
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+lines=${LINES:-10000000}
+runs=${RUNS:-5}
+build_dir=${BUILD_DIR:-build}
+
+if [ $# -ge 1 ]; then
+  data=$1
+  mkdir -p "$data"
+  data=$(cd "$data" && pwd)
+else
+  data=$(mktemp -d "${TMPDIR:-/tmp}/lumetra-bench.XXXXXX")
+  trap 'rm -rf "$data"' EXIT
+fi
+log=$data/pv-bench-$lines.csv
+
+build_lumetra() {
+  cd "$repo"
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build_dir" --target lumetra >/dev/null
+  lumetra=$repo/$build_dir/lumetra
+}
+
+make_log() {
+  [ -s "$log" ] && return
+  echo "generating $lines lines into $log"
+  c++ -std=c++20 -O2 -o "$data/make_bench_log" "$repo/bench/make_bench_log.cpp"
+  "$data/make_bench_log" "$lines" "$log.part"
+  mv "$log.part" "$log"
+}
+
+# The peers. Each runs one conversion or copy of the log; add a peer by
+# writing run_NAME and listing NAME in peers.
+run_lumetra() { printf '%s\n%s\n' "$log" "$data/lumetra-out.txt" | "$lumetra" >/dev/null; }
+run_cat() { cat "$log" >"$data/cat-out.csv"; }
+peers=(lumetra cat)
+
+# Seconds one run of a peer takes, wall clock.
+time_run() {
+  local start=$EPOCHREALTIME
+  "run_$1"
+  echo "$start $EPOCHREALTIME" | awk '{ printf "%.3f\n", $2 - $1 }'
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+check_output() {
+  local records
+  records=$(wc -l <"$data/lumetra-out.txt")
+  if [ "$records" -ne "$lines" ]; then
+    echo "lumetra wrote $records records, expected $lines" >&2
+    exit 1
+  fi
+}
+
+build_lumetra
+make_log
+declare -A times
+for peer in "${peers[@]}"; do "run_$peer"; done  # warm-up: the log in the page cache
+check_output
+for ((run = 1; run <= runs; run++)); do
+  for peer in "${peers[@]}"; do times[$peer]+="$(time_run "$peer") "; done
+done
+
+bytes=$(stat -c %s "$log")
+echo "log: $lines lines, $bytes bytes; median of $runs runs each, alternating"
+declare -A medians
+for peer in "${peers[@]}"; do
+  # shellcheck disable=SC2086
+  medians[$peer]=$(median ${times[$peer]})
+  printf '%-8s %8.3f s   (runs: %s)\n' "$peer" "${medians[$peer]}" "${times[$peer]% }"
+done
+awk -v bytes="$bytes" -v own="${medians[lumetra]}" -v cat="${medians[cat]}" 'BEGIN {
+  printf "lumetra  %8.1f MB/s\n", bytes / 1e6 / own
+  printf "ratio    %8.2f x cat\n", own / cat
+}'
