@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "console/console_output.h"
-#include "console/key_buffer.h"
 #include "console/key_translation.h"
 
 namespace lumetra {

@@ -5,12 +5,13 @@
 
 #include <cstdint>
 
+#include "console/key_buffer.h"
 #include "platform/console_api.h"
 
 namespace lumetra {
 
 // The key that a close, logoff or shutdown request adds (Alt+F4).
-inline constexpr std::int32_t close_request_key = 0x6BFF;
+inline constexpr KeyCode close_request_key = extended_key(0x6B);
 
 // Moves every pending console input event into the key buffer. A failing
 // PeekConsoleInputA (standard input is no console) counts as an empty queue.
