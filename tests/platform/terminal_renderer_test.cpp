@@ -1,7 +1,5 @@
 // Terminal renderer: the bytes it writes, fed into a terminal emulator
-// (libvterm), must show exactly what the console model holds. Built where
-// the test build links libvterm (LUMETRA_HAVE_VTERM).
-#ifdef LUMETRA_HAVE_VTERM
+// (libvterm), must show exactly what the console model holds.
 #include <iconv.h>
 #include <vterm.h>
 
@@ -304,5 +302,3 @@ TEST(TerminalRenderer, RandomOperationSequencesKeepTheTerminalInStep) {
 
 }  // namespace
 }  // namespace lumetra
-
-#endif  // LUMETRA_HAVE_VTERM
