@@ -84,6 +84,22 @@ TEST(LineEditor, InsertsAtTheCursor) {
   EXPECT_TRUE(console->cursor_visible());
 }
 
+TEST(LineEditor, ShowsTheCursorWhileEditingAndRestoresItsVisibility) {
+  KeyConsole console;
+  std::int32_t packed = 0;
+  ASSERT_EQ(set_cursor_position(0, 0, 0, &packed), 0);
+  type(*console, "a");
+  bool visible_while_editing = false;
+  console->on_sleep([&](DWORD) {
+    visible_while_editing = console->cursor_visible();
+    type(*console, enter);
+  });
+  Text line;
+  edit_line(line);
+  EXPECT_TRUE(visible_while_editing);
+  EXPECT_FALSE(console->cursor_visible());
+}
+
 TEST(LineEditor, StartsAtTheCursorAfterThePrompt) {
   KeyConsole console;
   console_write("Name: ", 6, 0);
