@@ -226,6 +226,13 @@ std::size_t CrtStream::take(char* out, std::size_t size, bool stop_after_lf) noe
     pos_ += plain;
     done += plain;
     if (plain < limit) {
+      // The usual CR LF line end, both bytes at hand: deliver the LF without
+      // another round of scanning.
+      if (line_end && plain + 2 == limit && start[plain] == '\r') {
+        out[done++] = '\n';
+        pos_ += 2;
+        break;
+      }
       if (!take_text_special(out, done)) break;
     } else if (line_end) {
       break;
