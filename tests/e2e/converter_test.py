@@ -31,6 +31,11 @@ WORKED_EXAMPLES = [
 ]
 
 
+def close_output_streams():
+    os.close(1)
+    os.close(2)
+
+
 class RecordTest(LumetraCase):
     def test_worked_examples(self):
         for line, record in WORKED_EXAMPLES:
@@ -75,6 +80,21 @@ class MainFlowTest(LumetraCase):
         self.assertEqual((completed.returncode, completed.stderr), (0, b""))
         self.assertEqual(self.read("target.txt"), b"$1;1;3601;2;3;4;0\r\n")
 
+    def test_closed_standard_streams_leave_the_files_alone(self):
+        # With standard output and error closed, the files may get their
+        # descriptors: nothing of the dialogue or the abort message may reach
+        # the files through them.
+        for source, code, records in [(HEADER + b"1;2;3;4\r\n", 0, b"$1;1;3601;2;3;4;0\r\n"),
+                                      (HEADER + b"1;2;3;4\r\n5;6;7;8;9\r\n", 6, b"$1;1;3601;2;3;4;0\r\n")]:
+            with self.subTest(code=code):
+                self.write("source.csv", source)
+                completed = subprocess.run([binary()], cwd=self.folder, input=b"source.csv\ntarget.txt\n",
+                                           stdout=subprocess.DEVNULL, preexec_fn=close_output_streams,
+                                           timeout=60, check=False)
+                self.assertEqual(completed.returncode, code)
+                self.assertEqual(self.read("target.txt"), records)
+                self.assertEqual(self.read("source.csv"), source)
+
     def test_existing_target_is_emptied(self):
         self.write("target.txt", b"old contents that are longer than the new ones\r\n" * 10)
         result = self.convert(HEADER + b"1;2;3;4\r\n")
@@ -117,6 +137,7 @@ class MainFlowTest(LumetraCase):
         self.write("source.csv", HEADER + b"1;2;3;4\r\n")
         (self.folder / "folder").mkdir()
         cases = [
+            (b"", 2, 16),                                # no names at all
             (b"\n\n", 2, 16),                            # empty source name
             (b"folder\ntarget.txt\n", 2, 16),            # source is a directory
             (b"source.csv\nfolder\n", 2, 17),            # target is a directory
@@ -159,6 +180,8 @@ class NameInputTest(LumetraCase):
             (b"source.csv,target.txt\n", "source.csv", "target.txt"),
             (b'"source.csv"  ,  target.txt', "source.csv", "target.txt"),
             (b"source.csv\r\ntarget.txt\r\n", "source.csv", "target.txt"),
+            (b'"source.csv\n"target.txt', "source.csv", "target.txt"),      # closing quotes missing
+            (b"source.csv\x00.old\ntarget.txt\x00\n", "source.csv", "target.txt"),
             (b"sub\\source.csv\nsub\\deeper\\target.txt\n", "sub/source.csv", "sub/deeper/target.txt"),
         ]
         for names, source, target in cases:
