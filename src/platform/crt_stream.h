@@ -55,7 +55,6 @@ class CrtStream {
   // earlier write failed; the descriptor is closed in every case.
   int close() noexcept;
   [[nodiscard]] bool is_open() const noexcept { return fd_ != -1; }
-  [[nodiscard]] bool is_text() const noexcept { return text_; }
 
   // Reads up to count bytes (converted in text mode); returns how many were
   // delivered. Fewer at the end of the input (end-of-file indicator set) or
@@ -92,7 +91,6 @@ class CrtStream {
 
   [[nodiscard]] bool at_eof() const noexcept { return eof_; }
   [[nodiscard]] bool has_error() const noexcept { return error_; }
-  void clear_error() noexcept { eof_ = error_ = false; }
   [[nodiscard]] int last_error() const noexcept { return last_error_; }
   // The identity of the open file, taken at open.
   [[nodiscard]] FileIdentity identity() const noexcept { return identity_; }
