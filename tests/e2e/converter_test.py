@@ -7,7 +7,7 @@ import subprocess
 import unittest
 
 from lumetra_run import (BANNER, CONVERTING, EMPTY_SOURCE, LumetraCase,
-                         abort_message, binary, finished_output)
+                         abort_message, finished_output)
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 
@@ -73,11 +73,10 @@ class MainFlowTest(LumetraCase):
         reading, writing = os.pipe()
         os.close(reading)
         try:
-            completed = subprocess.run([binary()], cwd=self.folder, input=b"source.csv\ntarget.txt\n",
-                                       stdout=writing, stderr=subprocess.PIPE, timeout=60, check=False)
+            result = self.run_names(b"source.csv\ntarget.txt\n", stdout=writing)
         finally:
             os.close(writing)
-        self.assertEqual((completed.returncode, completed.stderr), (0, b""))
+        self.assertEqual((result.code, result.stderr), (0, b""))
         self.assertEqual(self.read("target.txt"), b"$1;1;3601;2;3;4;0\r\n")
 
     def test_closed_standard_streams_leave_the_files_alone(self):
@@ -88,10 +87,9 @@ class MainFlowTest(LumetraCase):
                                       (HEADER + b"1;2;3;4\r\n5;6;7;8;9\r\n", 6, b"$1;1;3601;2;3;4;0\r\n")]:
             with self.subTest(code=code):
                 self.write("source.csv", source)
-                completed = subprocess.run([binary()], cwd=self.folder, input=b"source.csv\ntarget.txt\n",
-                                           stdout=subprocess.DEVNULL, preexec_fn=close_output_streams,
-                                           timeout=60, check=False)
-                self.assertEqual(completed.returncode, code)
+                result = self.run_names(b"source.csv\ntarget.txt\n", stdout=subprocess.DEVNULL,
+                                        preexec_fn=close_output_streams)
+                self.assertEqual(result.code, code)
                 self.assertEqual(self.read("target.txt"), records)
                 self.assertEqual(self.read("source.csv"), source)
 

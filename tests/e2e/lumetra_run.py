@@ -68,18 +68,19 @@ class LumetraCase(unittest.TestCase):
     def read(self, name):
         return (self.folder / name).read_bytes()
 
-    def run_names(self, names, stdin="pipe", stderr="pipe", timeout=120):
+    def run_names(self, names, stdin="pipe", stderr="pipe", stdout=subprocess.PIPE, **extra):
         """Runs lumetra with `names` as its whole standard input, given through
-        a pipe or a file, and standard error captured through a pipe or a file."""
+        a pipe or a file, and standard error captured through a pipe or a file.
+        `stdout` and `extra` go to subprocess.run as they are."""
         with tempfile.TemporaryFile() as names_file, tempfile.TemporaryFile() as error_file:
             options = {"input": names} if stdin == "pipe" else {"stdin": names_file}
             if stdin == "file":
                 names_file.write(names)
                 names_file.seek(0)
             completed = subprocess.run(
-                [binary()], cwd=self.folder, stdout=subprocess.PIPE,
+                [binary()], cwd=self.folder, stdout=stdout,
                 stderr=subprocess.PIPE if stderr == "pipe" else error_file,
-                timeout=timeout, check=False, **options)
+                timeout=120, check=False, **options, **extra)
             error_file.seek(0)
             errors = completed.stderr if stderr == "pipe" else error_file.read()
         return Result(completed.stdout, errors, completed.returncode)
