@@ -11,16 +11,18 @@ namespace lumetra {
 [[nodiscard]] void* memory_reallocate(void* block, std::size_t size) noexcept;
 void memory_free(void* block) noexcept;
 
-// While it lives, allocations after the first `successes` fail.
+// While it lives, allocations after the first `successes` fail: all of them,
+// or only the next `failures` when that is not negative.
 class FailingAllocations {
  public:
-  explicit FailingAllocations(int successes = 0) noexcept;
+  explicit FailingAllocations(int successes = 0, int failures = -1) noexcept;
   ~FailingAllocations();
   FailingAllocations(const FailingAllocations&) = delete;
   FailingAllocations& operator=(const FailingAllocations&) = delete;
 
  private:
-  int previous_;
+  int previous_successes_;
+  int previous_failures_;
 };
 
 }  // namespace lumetra
