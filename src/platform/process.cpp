@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <memory>
 
 namespace lumetra {
 
@@ -33,19 +32,22 @@ const int signal_illegal_instruction = SIGILL;
 const int signal_segmentation = SIGSEGV;
 const int signal_termination = SIGTERM;
 const int signal_interrupt = SIGINT;
+const int signal_hang_up = SIGHUP;
 
 namespace {
 
 // A stack for the handlers, so that a stack overflow can still be reported.
+// Static storage: it must outlive every exit handler, and a handler may run
+// while they do.
+alignas(16) char alternate_stack[1 << 16];
+
 void ensure_alternate_stack() noexcept {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  static std::unique_ptr<char[]> memory(new (std::nothrow) char[1 << 16]);
-  if (!memory) return;
   stack_t stack{};
-  stack.ss_sp = memory.get();
-  stack.ss_size = 1 << 16;
+  stack.ss_sp = alternate_stack;
+  stack.ss_size = sizeof alternate_stack;
   sigaltstack(&stack, nullptr);
 }
 
@@ -61,6 +63,12 @@ void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
   }
   action.sa_flags = SA_ONSTACK | SA_RESTART;
   sigaction(signal_number, &action, nullptr);
+}
+
+bool signal_ignored(int signal_number) noexcept {
+  struct sigaction action {};
+  sigaction(signal_number, nullptr, &action);
+  return action.sa_handler == SIG_IGN;
 }
 
 void ignore_broken_pipe() noexcept { signal(SIGPIPE, SIG_IGN); }

@@ -27,6 +27,7 @@ extern const int signal_illegal_instruction;
 extern const int signal_segmentation;
 extern const int signal_termination;
 extern const int signal_interrupt;
+extern const int signal_hang_up;
 // One more than the largest signal number.
 inline constexpr int signal_count = 65;
 
@@ -34,6 +35,8 @@ using SignalHandler = void (*)(int signal_number);
 // Installs handler for the signal; it runs on an alternate stack (so that a
 // stack overflow can be handled) with the other handled signals blocked.
 void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
+// True when the signal's action is to ignore it (as under nohup).
+[[nodiscard]] bool signal_ignored(int signal_number) noexcept;
 // Writing to a pipe whose reader is gone fails (EPIPE) instead of ending the
 // process.
 void ignore_broken_pipe() noexcept;

@@ -189,6 +189,7 @@ void terminate_with_code(std::int32_t code) noexcept {
   // The C library's exit is not safe in a signal handler: the handler ends
   // the process with its own safe steps.
   if (handling_signal()) exit_from_signal_handler(code);
+  hold_requests_until_exit();
   exit_process(code);
 }
 

@@ -15,24 +15,30 @@ namespace {
 // Runtime error number of each signal number; 0 = none.
 std::array<std::int32_t, signal_count> signal_errors{};
 
-// Records being written, and the interrupt or termination request that waits
-// for them.
-volatile std::sig_atomic_t writing_records = 0;
+// Holds on interrupt and termination requests (records being written, the
+// exit under way), and the request that waits for them.
+volatile std::sig_atomic_t request_holds = 0;
 volatile std::sig_atomic_t waiting_signal = 0;
 volatile std::sig_atomic_t in_handler = 0;
 
 bool is_request(int signal_number) noexcept {
-  return signal_number == signal_interrupt || signal_number == signal_termination;
+  return signal_number == signal_interrupt || signal_number == signal_termination ||
+         signal_number == signal_hang_up;
 }
 
 void handle_signal(int signal_number) noexcept {
-  if (writing_records > 0 && is_request(signal_number)) {
-    waiting_signal = signal_number;  // carried out when the record is complete
+  if (request_holds > 0 && is_request(signal_number)) {
+    waiting_signal = signal_number;  // carried out when the hold ends, if ever
     return;
   }
   in_handler = 1;
   on_runtime_signal(signal_number);
   in_handler = 0;
+}
+
+void install_runtime_signal(int signal_number, RuntimeError error) noexcept {
+  signal_errors[signal_number] = error_code(error);
+  install_signal_handler(signal_number, handle_signal);
 }
 
 }  // namespace
@@ -46,10 +52,11 @@ void install_signal_handlers() noexcept {
       {signal_termination, RuntimeError::TerminationRequestSignal},
       {signal_interrupt, RuntimeError::InterruptedSignal},
   }};
-  for (const auto& [signal_number, error] : table) {
-    signal_errors[signal_number] = error_code(error);
-    install_signal_handler(signal_number, handle_signal);
-  }
+  for (const auto& [signal_number, error] : table) install_runtime_signal(signal_number, error);
+  // A hang-up that no console host takes (standard handles redirected) ends
+  // the process as a termination request instead of losing buffered records;
+  // under nohup it stays ignored.
+  if (!signal_ignored(signal_hang_up)) install_runtime_signal(signal_hang_up, RuntimeError::TerminationRequestSignal);
   ignore_broken_pipe();
 }
 
@@ -73,11 +80,13 @@ void on_runtime_signal(int signal_number) noexcept {
   terminate_with_code(error);
 }
 
-WritingRecord::WritingRecord() noexcept { writing_records = writing_records + 1; }
+void hold_requests_until_exit() noexcept { request_holds = request_holds + 1; }
+
+WritingRecord::WritingRecord() noexcept { request_holds = request_holds + 1; }
 
 WritingRecord::~WritingRecord() {
-  writing_records = writing_records - 1;
-  if (writing_records == 0 && waiting_signal != 0) {
+  request_holds = request_holds - 1;
+  if (request_holds == 0 && waiting_signal != 0) {
     const int signal_number = waiting_signal;
     waiting_signal = 0;
     on_runtime_signal(signal_number);

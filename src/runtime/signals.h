@@ -8,7 +8,8 @@ namespace lumetra {
 // Fills the signal table and installs on_runtime_signal for abort (14),
 // floating-point error (11), illegal instruction (10), segmentation
 // violation (12, also on stack overflow), termination request (13) and
-// interrupt (9), in that order.
+// interrupt (9), in that order; then hang-up as a termination request (13)
+// unless it is ignored.
 void install_signal_handlers() noexcept;
 
 // Turns a signal into its runtime error (abort message, files closed, the
@@ -24,9 +25,14 @@ void on_runtime_signal(int signal_number) noexcept;
 // handlers.
 [[noreturn]] void exit_from_signal_handler(std::int32_t code) noexcept;
 
-// While a WritingRecord lives, an interrupt or termination request waits:
-// the abort is carried out when it ends, so the target always ends with a
-// whole record.
+// From now until the process ends, an interrupt, termination request or
+// hang-up is held back: the exit handlers close the files and write the
+// pending message undisturbed, and the exit code stays the one chosen.
+void hold_requests_until_exit() noexcept;
+
+// While a WritingRecord lives, an interrupt, termination request or hang-up
+// waits: the abort is carried out when it ends, so the target always ends
+// with a whole record.
 class WritingRecord {
  public:
   WritingRecord() noexcept;
