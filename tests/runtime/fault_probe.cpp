@@ -1,0 +1,111 @@
+// Starts the runtime as the converter does, writes records to an open file
+// and then ends in the way asked, so that a test can read the abort message,
+// the exit code and the file left on disk.
+// Usage: fault_probe FILE MODULE WAY
+//   MODULE  lumetra (module "lumetra", function "") or none (neither set)
+//   WAY     segfault | divide | illegal | abort | overflow: a real fault;
+//           held: an exit handler that sends itself SIGTERM, then error 6;
+//           twice: a second runtime_initialise, exit handlers around a
+//           second exit step reporting whether the file is on disk, then
+//           error 6; end: the normal end (code 0)
+// Exits with 100 when the way did not end the process.
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "files/file_slots.h"
+#include "files/print_output.h"
+#include "platform/process.h"
+#include "runtime/lifecycle.h"
+#include "runtime/runtime_error.h"
+#include "runtime/signals.h"
+
+namespace {
+
+using namespace lumetra;
+
+constexpr FileNumber output_file = 1;
+constexpr int record_count = 2000;  // "record 0000" to "record 1999", several stream buffers' worth
+constexpr std::uintmax_t file_size = record_count * std::string_view("record 0000\r\n").size();
+std::string output_path;
+
+// All the records are on disk only once the file is closed.
+void report_file_on_disk(std::string_view moment) {
+  std::error_code ignored;
+  const bool complete = std::filesystem::file_size(output_path, ignored) == file_size;
+  write_standard_error(std::string(moment) + (complete ? ": complete\n" : ": incomplete\n"));
+}
+
+void report_before_inner_step() { report_file_on_disk("before the inner exit step"); }
+void report_between_steps() { report_file_on_disk("between the exit steps"); }
+void send_termination_request() { (void)std::raise(SIGTERM); }
+
+volatile bool keep_recursing = true;
+
+// Each frame keeps a buffer alive across the call, so the recursion can be
+// neither folded nor turned into a loop.
+int recurse(int depth) {
+  volatile char frame[1024];
+  frame[depth % sizeof frame] = static_cast<char>(depth);
+  if (!keep_recursing) return 0;
+  return recurse(depth + 1) + frame[depth % sizeof frame];
+}
+
+void write_records() {
+  (void)file_open(output_path.c_str(), mode_output, access_any, 0, output_file, 0);
+  char record[] = "record 0000";
+  for (int n = 0; n < record_count; ++n) {
+    for (int digit = 10, rest = n; digit >= 7; --digit, rest /= 10) record[digit] = static_cast<char>('0' + rest % 10);
+    print_text(output_file, record, ending_line);
+  }
+}
+
+void raise_held_error() { (void)raise_runtime_error(6, -1, nullptr, nullptr, nullptr); }
+
+void end_the_way(std::string_view way) {
+  if (way == "segfault") {
+    int* volatile nowhere = nullptr;
+    *nowhere = 1;
+  } else if (way == "divide") {
+    // Both operands unknown to the compiler: 1 / x alone becomes a comparison.
+    volatile int dividend = 7;
+    volatile int zero = 0;
+    volatile int quotient = dividend / zero;
+    (void)quotient;
+  } else if (way == "illegal") {
+    __builtin_trap();
+  } else if (way == "abort") {
+    std::abort();
+  } else if (way == "overflow") {
+    (void)recurse(0);
+  } else if (way == "held") {
+    register_exit_handler(send_termination_request);
+    raise_held_error();
+  } else if (way == "twice") {
+    runtime_initialise();
+    register_exit_handler(report_between_steps);
+    register_exit_handler(runtime_exit_step);
+    register_exit_handler(report_before_inner_step);
+    raise_held_error();
+  } else if (way == "end") {
+    terminate_with_code(0);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) return 101;
+  output_path = argv[1];
+  run_global_initialisation();
+  if (std::string_view(argv[2]) == "lumetra") {
+    (void)set_error_module("lumetra");
+    (void)set_error_function("");
+  }
+  install_signal_handlers();
+  write_records();
+  end_the_way(argv[3]);
+  return 100;
+}
