@@ -77,8 +77,21 @@ TEST(ConsoleOutput, TabStopsEveryEightColumns) {
 }
 
 TEST(ConsoleOutput, FillingTheLastRowDefersTheScrollToTheNextWrite) {
-  for (const bool settle_with_empty_write : {false, true}) {
-    SCOPED_TRACE(settle_with_empty_write);
+  struct Case {
+    const char* name;
+    const char* text;
+    std::int32_t flags;
+    const char* top_row;
+    const char* bottom_row;
+    int cursor_column;
+  };
+  const Case cases[] = {
+      {"next write", "k", 0, "1", "k", 1},
+      {"empty write that settles", "", console_write_settle, "1", "", 0},
+      {"empty write", "", 0, "0", "abcdefghij", 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     OutputConsole console(10, 4);
     console.number_rows();
     console.place(3, 0);
@@ -86,25 +99,11 @@ TEST(ConsoleOutput, FillingTheLastRowDefersTheScrollToTheNextWrite) {
     EXPECT_EQ(console.row(0), "0");
     EXPECT_EQ(console.row(3), "abcdefghij");
     console.expect_cursor(9, 3);
-    if (settle_with_empty_write) {
-      console.write("", console_write_settle);
-    } else {
-      console.write("k");
-    }
-    EXPECT_EQ(console.row(0), "1");
-    EXPECT_EQ(console.row(2), "abcdefghij");
-    EXPECT_EQ(console.row(3), settle_with_empty_write ? "" : "k");
-    console.expect_cursor(settle_with_empty_write ? 0 : 1, 3);
+    console.write(c.text, c.flags);
+    EXPECT_EQ(console.row(0), c.top_row);
+    EXPECT_EQ(console.row(3), c.bottom_row);
+    console.expect_cursor(c.cursor_column, 3);
   }
-}
-
-TEST(ConsoleOutput, ZeroLengthWriteWithoutTheFlagDoesNothing) {
-  OutputConsole console(10, 4);
-  console.place(3, 0);
-  console.write("abcdefghij");
-  console.write("");
-  console.expect_cursor(9, 3);
-  EXPECT_EQ(console.row(3), "abcdefghij");
 }
 
 TEST(ConsoleOutput, LineEndOnTheBottomRowScrollsAtOnce) {

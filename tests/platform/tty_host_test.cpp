@@ -47,6 +47,13 @@ class ProbeOnTerminal {
   ProbeOnTerminal(const ProbeOnTerminal&) = delete;
   ProbeOnTerminal& operator=(const ProbeOnTerminal&) = delete;
 
+  // Answers the start-up cursor query and waits until the probe has reported
+  // the console.
+  bool start(std::string_view answer = "\x1b[1;1R") {
+    if (!await_output("\x1b[6n")) return false;
+    type(answer);
+    return await_report("console");
+  }
   // Reads the terminal's output until it holds needle; true when it came.
   bool await_output(std::string_view needle) { return await(master_, screen_, needle); }
   // Reads standard error until it holds line.
@@ -158,18 +165,14 @@ TEST(TtyHost, KeysTypedBeforeTheAnswerAreKept) {
 TEST(TtyHost, CtrlCInterruptsExactlyWithProcessedInput) {
   {
     ProbeOnTerminal probe;
-    ASSERT_TRUE(probe.await_output("\x1b[6n"));
-    probe.type("\x1b[1;1R");
-    ASSERT_TRUE(probe.await_report("console"));
+    ASSERT_TRUE(probe.start());
     probe.type("\x03");
     const int status = probe.wait_status();
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGINT);
   }
   ProbeOnTerminal probe("unprocessed");
-  ASSERT_TRUE(probe.await_output("\x1b[6n"));
-  probe.type("\x1b[1;1R");
-  ASSERT_TRUE(probe.await_report("console"));
+  ASSERT_TRUE(probe.start());
   EXPECT_EQ(probe.mode().c_lflag & ISIG, 0u);
   probe.type("\x03\x1cq");  // Ctrl+C and Ctrl+\ are keys
   ASSERT_TRUE(probe.await_report("key 03\nkey 1C\nkey 71\n")) << probe.reports();
@@ -178,9 +181,7 @@ TEST(TtyHost, CtrlCInterruptsExactlyWithProcessedInput) {
 
 TEST(TtyHost, HangUpRunsTheCloseHandlerAndEndsAsOnTermination) {
   ProbeOnTerminal probe;
-  ASSERT_TRUE(probe.await_output("\x1b[6n"));
-  probe.type("\x1b[1;1R");
-  ASSERT_TRUE(probe.await_report("console"));
+  ASSERT_TRUE(probe.start());
   probe.hang_up();
   ASSERT_TRUE(probe.await_report("close\n")) << probe.reports();
   const int status = probe.wait_status();
