@@ -72,7 +72,11 @@ bool take_resize_request() noexcept { return resize_requested.exchange(false); }
 void watch_console_close(ConsoleHost* host) noexcept { watched_host.store(host); }
 
 void close_console() {
-  if (closing.exchange(true)) return;
+  if (closing.exchange(true)) {
+    // Another thread is closing: this one must not carry on (and perhaps end
+    // the process normally) before the handlers have run.
+    for (;;) pause();
+  }
   if (ConsoleHost* host = watched_host.load()) {
     std::vector<PHANDLER_ROUTINE> handlers;
     {

@@ -17,7 +17,8 @@ void watch_console_close(ConsoleHost* host) noexcept;
 // The terminal is gone (hang-up, end of input): calls the control handlers
 // with CTRL_CLOSE_EVENT, last registered first until one returns TRUE,
 // restores the terminal and ends the process as on a termination request
-// (SIGTERM to itself). Only the first call acts.
+// (SIGTERM to itself). Only the first call acts; a later one, from another
+// thread, waits for the end of the process.
 void close_console();
 
 }  // namespace lumetra

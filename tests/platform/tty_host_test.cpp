@@ -55,10 +55,16 @@ class ProbeOnTerminal {
     return await_report("console");
   }
   // Reads the terminal's output until it holds needle; true when it came.
-  bool await_output(std::string_view needle) { return await(master_, screen_, needle); }
+  bool await_output(std::string_view needle) { return await(master_, screen_, needle, timeout_ms); }
   // Reads standard error until it holds line.
-  bool await_report(std::string_view line) { return await(errors_, reports_, line); }
+  bool await_report(std::string_view line, int limit_ms = timeout_ms) { return await(errors_, reports_, line, limit_ms); }
   void type(std::string_view bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+  void resize(int columns, int rows) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    ioctl(master_, TIOCSWINSZ, &size);  // the terminal sends SIGWINCH
+  }
   void hang_up() {
     close(master_);
     master_ = -1;
@@ -95,8 +101,8 @@ class ProbeOnTerminal {
     _exit(127);
   }
 
-  static bool await(int fd, std::string& seen, std::string_view needle) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  static bool await(int fd, std::string& seen, std::string_view needle, int limit_ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
     while (seen.find(needle) == std::string::npos) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       pollfd poll_fd{fd, POLLIN, 0};
@@ -188,6 +194,32 @@ TEST(TtyHost, HangUpRunsTheCloseHandlerAndEndsAsOnTermination) {
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(WTERMSIG(status), SIGTERM);
   EXPECT_EQ(probe.reports().find("close\nclose"), std::string::npos);
+}
+
+TEST(TtyHost, SizeChangeReachesTheModelAtTheNextCallWithAFullRepaint) {
+  ProbeOnTerminal probe;
+  ASSERT_TRUE(probe.await_output("\x1b[6n"));
+  probe.type("\x1b[8;30R");
+  ASSERT_TRUE(probe.await_report("console 40 10 29 7\n")) << probe.reports();
+  probe.resize(20, 5);
+  // The size reaches the model once the control thread has taken the signal.
+  bool resized = false;
+  for (int attempt = 0; attempt < 25 && !resized; ++attempt) {
+    probe.type("i");
+    resized = probe.await_report("console 20 5 19 4\n", 200);
+  }
+  EXPECT_TRUE(resized) << probe.reports();
+  EXPECT_TRUE(probe.await_output("\x1b[0m\x1b[H\x1b[2J"));
+  probe.type("q");
+  EXPECT_TRUE(WIFEXITED(probe.wait_status()));
+}
+
+TEST(TtyHost, LinuxConsoleGetsBellPitchAndLength) {
+  ProbeOnTerminal probe("", "linux");
+  ASSERT_TRUE(probe.await_output("\x1b[10;1000]\x1b[11;250]"));
+  ASSERT_TRUE(probe.start());
+  probe.type("q");
+  EXPECT_TRUE(WIFEXITED(probe.wait_status()));
 }
 
 TEST(TtyHost, DumbTerminalIsNoConsole) {
