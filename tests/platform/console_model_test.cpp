@@ -44,24 +44,6 @@ std::string screen(ScopedTestConsole& console) {
   return text;
 }
 
-TEST(ConsoleModel, StartsBlankWithDefaults) {
-  ScopedTestConsole console(10, 4, 6);
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  ASSERT_TRUE(GetConsoleScreenBufferInfo(output(), &info));
-  EXPECT_EQ(info.dwSize.X, 10);
-  EXPECT_EQ(info.dwSize.Y, 6);
-  EXPECT_EQ(info.srWindow.Top, 0);
-  EXPECT_EQ(info.srWindow.Bottom, 3);
-  EXPECT_EQ(info.srWindow.Right, 9);
-  EXPECT_EQ(info.wAttributes, 0x07);
-  EXPECT_EQ(console.row_text(5), std::string(10, ' '));
-  EXPECT_EQ(console.attribute_at(9, 5), 0x07);
-  CONSOLE_CURSOR_INFO cursor{};
-  ASSERT_TRUE(GetConsoleCursorInfo(output(), &cursor));
-  EXPECT_EQ(cursor.dwSize, 25u);
-  EXPECT_TRUE(cursor.bVisible);
-}
-
 TEST(ConsoleModel, WriteOutputClipsAndReturnsTheWrittenRectangle) {
   struct Case {
     const char* name;
@@ -296,18 +278,6 @@ TEST(ConsoleModel, ControlHandlersRunLastRegisteredFirstUntilOneAccepts) {
   handler_calls.clear();
   EXPECT_FALSE(console.send_control_event(CTRL_CLOSE_EVENT));
   EXPECT_EQ(handler_calls, (std::vector<int>{2}));
-}
-
-TEST(ConsoleModel, InputModeAndAttributeAreKept) {
-  ScopedTestConsole console(10, 4);
-  DWORD mode = 0;
-  ASSERT_TRUE(GetConsoleMode(input(), &mode));
-  EXPECT_TRUE(mode & ENABLE_PROCESSED_INPUT);
-  ASSERT_TRUE(SetConsoleMode(input(), mode & ~ENABLE_PROCESSED_INPUT));
-  ASSERT_TRUE(GetConsoleMode(input(), &mode));
-  EXPECT_FALSE(mode & ENABLE_PROCESSED_INPUT);
-  ASSERT_TRUE(SetConsoleTextAttribute(output(), 0x1E));
-  EXPECT_EQ(console.model().attribute(), 0x1E);
 }
 
 TEST(TestConsole, SleepAndBeepUseTheFakeClock) {

@@ -193,15 +193,6 @@ TEST(TerminalRenderer, ScrollsFullWidthRowsInsideMargins) {
   expect_same_screen(rendered);
 }
 
-TEST(TerminalRenderer, BellIsWrittenInOrderWithTheCells) {
-  RenderedConsole rendered(6, 2);
-  ASSERT_TRUE(Beep(1000, 250));
-  put_cells(0, 0, "ab", 0x07);
-  const std::string fed = rendered.emulator.take_fed();
-  EXPECT_LT(fed.find('\a'), fed.find("ab"));
-  expect_same_screen(rendered);
-}
-
 // ---- Against the emulator ----------------------------------------------------------
 
 TEST(TerminalRenderer, EveryCellByteAndColourShowsAsTheModelHoldsIt) {
@@ -211,27 +202,6 @@ TEST(TerminalRenderer, EveryCellByteAndColourShowsAsTheModelHoldsIt) {
   }
   for (int colour = 0; colour < 256; ++colour) put_cells(colour % 32, 8 + colour / 32, "Z", static_cast<WORD>(colour));
   expect_same_screen(rendered);
-}
-
-TEST(TerminalRenderer, WritingTheLastColumnNeverWrapsTheTerminal) {
-  RenderedConsole rendered(5, 3);
-  put_cells(0, 2, "abcde", 0x07);
-  put_cells(0, 2, "x", 0x07);
-  ASSERT_TRUE(SetConsoleCursorPosition(output(), {4, 2}));
-  expect_same_screen(rendered);
-  EXPECT_EQ(rendered.console.row_text(0), "     ");
-}
-
-TEST(TerminalRenderer, FollowsTheWindowDownATallerBuffer) {
-  RenderedConsole rendered(6, 3, 8);
-  for (int y = 0; y < 8; ++y) put_cells(0, y, std::string(6, char('a' + y)), static_cast<WORD>(0x10 * y + 7));
-  for (int top : {1, 3, 2, 5, 0}) {
-    SCOPED_TRACE(top);
-    const SMALL_RECT window{0, SHORT(top), 5, SHORT(top + 2)};
-    ASSERT_TRUE(SetConsoleWindowInfo(output(), TRUE, &window));
-    ASSERT_TRUE(SetConsoleCursorPosition(output(), {1, SHORT(top + 1)}));
-    expect_same_screen(rendered);
-  }
 }
 
 // Random operations on a taller buffer catch stale colours, a wrong idea of
