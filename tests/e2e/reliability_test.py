@@ -1,0 +1,168 @@
+"""Whole runs under real faults: interrupt, termination and hang-up signals
+sent to a running conversion of a large log, a hang-up of the terminal, and
+standard output closed by its reader. Every interrupted run leaves a target
+that holds whole records only, all of them on disk."""
+
+import fcntl
+import os
+import pathlib
+import select
+import signal
+import struct
+import subprocess
+import tempfile
+import termios
+import time
+import unittest
+
+from lumetra_run import BANNER, CONVERTING, binary, finished_output
+
+LINE_COUNT = 2_000_000
+NAMES = b"source.csv\ntarget.txt\n"
+# Moments of a signal after the first records reached the disk, as shares of
+# a whole run's time.
+MOMENTS = [0.0, 0.1, 0.2, 0.35, 0.5]
+
+
+def abort_message(number, text):
+    return b'\r\nAborting due to runtime error %d ("%s" signal) in lumetra::()\r\n\r\n' % (number, text)
+
+
+TERMINATION = abort_message(13, b"termination request")
+INTERRUPT = abort_message(9, b"interrupted")
+
+
+def large_log():
+    """A log of LINE_COUNT data lines and the target it converts to."""
+    lines = [b"Zeit;Leistung;Spannung;Strom\r\n"]
+    records = []
+    for n in range(LINE_COUNT):
+        second = n % 86400
+        lines.append(b"%02d%02d%02d;%d.5;230.1;0.98\r\n" % (second // 3600, second // 60 % 60, second % 60, n))
+        records.append(b"$1;1;%d;%d,5;230,1;0,98;0\r\n" % (second, n))
+    return b"".join(lines), b"".join(records)
+
+
+class SignalledConversionTest(unittest.TestCase):
+    """One large log for all cases, converted once whole to time a run."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls._folder = tempfile.TemporaryDirectory(prefix="lumetra-reliability-")
+        cls.folder = pathlib.Path(cls._folder.name)
+        source, cls.expected = large_log()
+        (cls.folder / "source.csv").write_bytes(source)
+        (cls.folder / "names.txt").write_bytes(NAMES)
+        started = time.monotonic()
+        completed = subprocess.run([binary()], cwd=cls.folder, input=NAMES, capture_output=True, timeout=120,
+                                   check=False)
+        cls.run_time = time.monotonic() - started
+        cls.whole_run = completed
+
+    @classmethod
+    def tearDownClass(cls):
+        cls._folder.cleanup()
+
+    def setUp(self):
+        self.target = self.folder / "target.txt"
+        self.target.unlink(missing_ok=True)
+
+    def start(self, **streams):
+        """Starts lumetra with the names on standard input from a file."""
+        with open(self.folder / "names.txt", "rb") as names:
+            return subprocess.Popen([binary()], cwd=self.folder, stdin=names, **streams)
+
+    def wait_for_records_on_disk(self, process):
+        deadline = time.monotonic() + 60
+        while not (self.target.exists() and self.target.stat().st_size > 0):
+            self.assertIsNone(process.poll(), "ended before writing")
+            self.assertLess(time.monotonic(), deadline, "no record reached the disk")
+            time.sleep(0.0005)
+
+    def assert_whole_records_on_disk(self):
+        target = self.target.read_bytes()
+        self.assertGreater(len(target), 0)
+        self.assertLess(len(target), len(self.expected), "the signal came after the last record")
+        self.assertTrue(target.endswith(b"\r\n"), target[-40:])
+        self.assertEqual(target, self.expected[:len(target)])
+
+    def test_whole_run_for_comparison(self):
+        self.assertEqual(self.whole_run.returncode, 0)
+        self.assertEqual(self.whole_run.stdout, finished_output(LINE_COUNT))
+        self.assertEqual(self.whole_run.stderr, b"")
+
+    def test_signal_ends_the_run_between_records(self):
+        # Without a terminal no console host takes the hang-up: it is a
+        # termination request all the same.
+        for signal_number, code, message in [(signal.SIGTERM, 13, TERMINATION), (signal.SIGINT, 9, INTERRUPT),
+                                             (signal.SIGHUP, 13, TERMINATION)]:
+            for moment in MOMENTS:
+                with self.subTest(signal=signal_number.name, moment=moment):
+                    self.target.unlink(missing_ok=True)
+                    with self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+                        self.wait_for_records_on_disk(process)
+                        time.sleep(moment * self.run_time)
+                        process.send_signal(signal_number)
+                        stdout, stderr = process.communicate(timeout=60)
+                    self.assertEqual((process.returncode, stderr), (code, message))
+                    self.assertEqual(stdout, BANNER + CONVERTING)
+                    self.assert_whole_records_on_disk()
+
+    def test_output_pipe_closed_by_its_reader(self):
+        with self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+            seen = b""
+            while not seen.endswith(CONVERTING):
+                chunk = process.stdout.read1(4096)
+                self.assertTrue(chunk, seen)
+                seen += chunk
+            process.stdout.close()  # before the summary is written
+            stderr = process.stderr.read()
+            self.assertEqual((process.wait(timeout=60), stderr), (0, b""))
+        self.assertEqual(self.target.read_bytes(), self.expected)
+
+    def test_hang_up_of_the_terminal_during_the_conversion(self):
+        """The program on a pseudo-terminal, its names typed; the console host
+        turns the hang-up into a termination request."""
+        master, terminal = os.openpty()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, terminal)
+        fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 25, 80, 0, 0))
+        mode_before = termios.tcgetattr(terminal)
+        process = subprocess.Popen([binary()], cwd=self.folder, stdin=terminal, stdout=terminal,
+                                   stderr=subprocess.PIPE, start_new_session=True,
+                                   env=dict(os.environ, TERM="xterm", LANG="C.UTF-8"))
+        self.addCleanup(process.stderr.close)
+        screen = ScreenReader(master)
+        self.assertTrue(screen.wait_for(b"Quelldatei"), screen.bytes)
+        os.write(master, b"source.csv\r")
+        self.assertTrue(screen.wait_for(b"Zieldatei"), screen.bytes)
+        os.write(master, b"target.txt\r")
+        self.wait_for_records_on_disk(process)
+        time.sleep(0.2 * self.run_time)
+        process.send_signal(signal.SIGHUP)
+        stderr = process.stderr.read()
+        self.assertEqual((process.wait(timeout=60), stderr), (13, TERMINATION))
+        self.assert_whole_records_on_disk()
+        screen.wait_for(b"\x1b[0m\x1b[?25h", limit=2)
+        self.assertTrue(screen.bytes.endswith(b"\x1b[0m\x1b[?25h"), screen.bytes[-80:])
+        self.assertEqual(termios.tcgetattr(terminal), mode_before)
+
+
+class ScreenReader:
+    """Collects what the program writes to the terminal."""
+
+    def __init__(self, master):
+        self.master = master
+        self.bytes = b""
+
+    def wait_for(self, wanted, limit=30):
+        deadline = time.monotonic() + limit
+        while wanted not in self.bytes and time.monotonic() < deadline:
+            ready, _, _ = select.select([self.master], [], [], 0.05)
+            if ready:
+                self.bytes += os.read(self.master, 65536)
+        return wanted in self.bytes
+
+
+if __name__ == "__main__":
+    unittest.main()
