@@ -86,10 +86,18 @@ void convert_all(MainState& state) noexcept {
   file_read_line(source_file, state.current_line);  // the header, never examined
   print_text(console, "  Konvertiere...", line_end);
   state.record_count = 0;
-  while (!file_at_end(source_file)) {
-    file_read_line(source_file, state.current_line);
-    if (state.converter.convert_line(state.current_line)) ++state.record_count;
+  for (;;) {
+    // A line that lies whole in the source's buffer is taken from there;
+    // the text is the one file_read_line would read.
+    std::string_view line;
+    if (!file_take_buffered_line(source_file, line)) {
+      if (file_at_end(source_file)) break;
+      file_read_line(source_file, state.current_line);
+      line = state.current_line.view();
+    }
+    if (state.converter.convert_line(line)) ++state.record_count;
   }
+  state.converter.finish();
   check(file_close(source_file), line_close_files);
   check(file_close(target_file), line_close_files);
 }

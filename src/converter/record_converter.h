@@ -23,13 +23,17 @@ inline constexpr std::int32_t line_store_byte = 44;
 // and the last two bytes of the first field.
 class RecordConverter {
  public:
-  // Writes the record of a data line to file 2 and returns true; returns
-  // false and writes nothing for a line without ";". A fifth field with
-  // content ends the process with runtime error 6 (at line 42 for a ".",
-  // else 44) before anything of the line is written.
-  bool convert_line(const Text& line) noexcept;
+  // Makes the record of a data line and returns true; returns false and
+  // makes nothing for a line without ";". Records wait in the converter and
+  // reach file 2 in large writes of whole records; finish writes the rest. A
+  // fifth field with content writes the waiting records out and ends the
+  // process with runtime error 6 (at line 42 for a ".", else 44): nothing of
+  // that line reaches the target.
+  bool convert_line(std::string_view line) noexcept;
+  // Writes the waiting records to file 2.
+  void finish() noexcept;
 
-  // What convert_line makes of a data line, without writing or raising
+  // What convert_line makes of a data line, without keeping or raising
   // anything: the record's bytes, or for a fifth field with content the
   // field's index and the source line of its error (the record then empty).
   struct Outcome {
@@ -40,10 +44,10 @@ class RecordConverter {
   [[nodiscard]] Outcome make_record(std::string_view line) noexcept;
 
  private:
-  std::vector<char> record_;
-};
+  Outcome finish_record(char* out, std::int32_t fields) noexcept;
 
-// The seconds of a first field as the record shows them.
-[[nodiscard]] std::int32_t field_seconds(std::string_view field) noexcept;
+  std::vector<char> output_;
+  std::size_t waiting_ = 0;  // bytes of whole records at the start of output_
+};
 
 }  // namespace lumetra

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "files/files_internal.h"
 #include "runtime/runtime_error.h"
 
 namespace lumetra {
@@ -128,6 +129,13 @@ std::int32_t file_read_line(FileNumber number, Text& destination) noexcept {
   return set_error_number(read_line_into(*slot, destination));
 }
 
+bool file_take_buffered_line(FileNumber number, std::string_view& line) noexcept {
+  FileSlot* slot = slot_for_number(number);
+  if (slot == nullptr || slot->ops != &disk_device_ops || slot->mode != mode_input) return false;
+  if (slot->put_back_count != 0 || slot->ops->at_end(*slot) != 0) return false;
+  return slot->stream->take_buffered_line(line);
+}
+
 std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool fill) noexcept {
   FileSlot* slot = open_slot_for(number);
   if (slot == nullptr) return set_error_number(RuntimeError::IllegalFunctionCall);
@@ -142,6 +150,13 @@ std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool
 
 std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept {
   set_error_number(RuntimeError::None);
+  // The usual line lies whole in the stream's buffer: take it from there
+  // instead of gathering it in chunks; the text is the same.
+  std::string_view line;
+  if (stream.take_buffered_line(line)) {
+    store_chunk(destination, line, true);
+    return 0;
+  }
   char chunk[line_chunk_size];
   for (bool first = true;; first = false) {
     const std::int32_t got = stream.gets(chunk, line_chunk_size);

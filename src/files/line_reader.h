@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "files/file_slots.h"
 #include "platform/crt_stream.h"
@@ -28,6 +29,11 @@ inline constexpr std::int32_t line_chunk_size = 512;
 // lines; else 0, also at the end and after a read failure, which ends the
 // line with what was read.
 std::int32_t file_read_line(FileNumber number, Text& destination) noexcept;
+// The next line of an input file when the file is not at its end and the
+// line lies whole in the stream's buffer: the text file_read_line would read,
+// as a view that lives until the next operation on the file. False, with
+// nothing read, otherwise; file_read_line then reads the line.
+[[nodiscard]] bool file_take_buffered_line(FileNumber number, std::string_view& line) noexcept;
 // The same into a fixed buffer: at most destination.size() - 1 bytes and a
 // zero byte; with fill, every byte behind is zero too.
 std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool fill) noexcept;

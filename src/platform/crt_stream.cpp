@@ -265,6 +265,19 @@ std::int32_t CrtStream::gets(char* buffer, std::int32_t size) noexcept {
   return static_cast<std::int32_t>(got);
 }
 
+bool CrtStream::take_buffered_line(std::string_view& line) noexcept {
+  if (!text_ || direction_ != Direction::Reading) return false;
+  const char* start = buffer_.get() + pos_;
+  const void* lf = std::memchr(start, '\n', end_ - pos_);
+  if (lf == nullptr) return false;
+  std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+  if (std::memchr(start, ctrl_z, length) != nullptr) return false;
+  pos_ += length + 1;
+  for (int i = 0; i < 2 && length > 0 && start[length - 1] == '\r'; ++i) --length;
+  line = {start, length};
+  return true;
+}
+
 int CrtStream::peek() noexcept {
   if (!begin_reading() || (pos_ == end_ && !fill(1))) return -1;
   const char next = buffer_[pos_];
@@ -301,29 +314,37 @@ bool CrtStream::begin_writing() noexcept {
   return true;
 }
 
-// Writes the buffered bytes. On failure they are dropped and the error
-// indicator is set, so that close() reports the loss.
-int CrtStream::write_out() noexcept {
+// Writes bytes to the file at the stream's position. On failure the rest
+// is dropped and the error indicator is set, so that close() reports the
+// loss. Returns how many were written.
+std::size_t CrtStream::write_through(const char* bytes, std::size_t count) noexcept {
   std::size_t written = 0;
-  int result = 0;
-  while (written < end_) {
-    const ssize_t put =
-        retry_on_interrupt([&] { return ::write(fd_, buffer_.get() + written, end_ - written); });
+  while (written < count) {
+    const ssize_t put = retry_on_interrupt([&] { return ::write(fd_, bytes + written, count - written); });
     if (put <= 0) {
-      result = fail(put == 0 ? EIO : errno);
+      fail(put == 0 ? EIO : errno);
       error_ = output_lost_ = true;
       break;
     }
     written += static_cast<std::size_t>(put);
   }
   buffer_offset_ += static_cast<std::int64_t>(written);
+  return written;
+}
+
+// Writes the buffered bytes; they are dropped on failure.
+int CrtStream::write_out() noexcept {
+  const std::size_t buffered = end_;
   end_ = 0;
-  return result;
+  return write_through(buffer_.get(), buffered) == buffered ? 0 : last_error_;
 }
 
 std::size_t CrtStream::write(const void* bytes, std::size_t count) noexcept {
   if (!begin_writing()) return 0;
   const char* source = static_cast<const char*>(bytes);
+  // Nothing buffered and enough to fill the buffer: straight to the file,
+  // as the C library does with large writes; the bytes are the same.
+  if (end_ == 0 && count >= crt_stream_buffer_size) return write_through(source, count);
   std::size_t done = 0;
   while (done < count) {
     if (end_ == crt_stream_buffer_size && write_out() != 0) break;

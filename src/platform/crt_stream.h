@@ -65,6 +65,13 @@ class CrtStream {
   // delivered (0 = nothing: end of input or failure; the buffer then holds
   // an empty string). Zero bytes of the file are delivered like any other.
   std::int32_t gets(char* buffer, std::int32_t size) noexcept;
+  // The next line of a text-mode stream that has begun reading, when it lies
+  // whole in the buffer: its bytes before the LF, without the CR of a CR LF
+  // pair and without one lone CR before that (the bytes a line reader keeps
+  // of what gets delivers), taken without copying. False, with nothing taken,
+  // when the line is not whole in the buffer or holds a Ctrl+Z. The view
+  // lives until the next operation on the stream.
+  [[nodiscard]] bool take_buffered_line(std::string_view& line) noexcept;
   // The byte the next read would deliver, without taking it; -1 at the end
   // of the input or on a failure.
   int peek() noexcept;
@@ -103,6 +110,7 @@ class CrtStream {
   bool fill(std::size_t wanted) noexcept;
   bool begin_reading() noexcept;
   bool begin_writing() noexcept;
+  std::size_t write_through(const char* bytes, std::size_t count) noexcept;
   int write_out() noexcept;
   int drop_read_ahead() noexcept;
   int fail(int error) noexcept;

@@ -28,8 +28,11 @@ class Pane:
         config = os.path.join(folder, ".tmux.conf")
         with open(config, "w") as file:
             file.write("set -g remain-on-exit on\n")
+        # The shell keeps the exit code: tmux does not always record it.
+        self.exit_folder = tempfile.mkdtemp(prefix="lumetra-exit-")
+        self.exit_file = os.path.join(self.exit_folder, "code")
         self.tmux("-f", config, "new-session", "-d", "-s", "main", "-x", "80", "-y", "25", "-c", folder,
-                  "env LANG=C.UTF-8 %s" % BINARY)
+                  "env LANG=C.UTF-8 %s; echo $? > %s" % (BINARY, self.exit_file))
 
     def tmux(self, *arguments):
         return subprocess.run([TMUX, "-u", "-L", self.socket, *arguments], check=True, capture_output=True,
@@ -37,6 +40,7 @@ class Pane:
 
     def close(self):
         subprocess.run([TMUX, "-L", self.socket, "kill-server"], capture_output=True)
+        shutil.rmtree(self.exit_folder, ignore_errors=True)
 
     def keys(self, *names):
         self.tmux("send-keys", "-t", "main", *names)
@@ -62,10 +66,12 @@ class Pane:
         return next(index for index, line in enumerate(rows) if line.startswith(start))
 
     def pid(self):
-        return int(self.show("pane_pid"))
+        """The program's process, a child of the pane's shell."""
+        shell = self.show("pane_pid")
+        return int(subprocess.run(["pgrep", "-P", shell], capture_output=True, text=True).stdout.split()[0])
 
     def dead(self):
-        return self.show("pane_dead") == "1"
+        return os.path.exists(self.exit_file) and os.path.getsize(self.exit_file) > 0
 
     def wait_for(self, condition, what, limit=10.0):
         deadline = time.monotonic() + limit
@@ -80,7 +86,8 @@ class Pane:
 
     def wait_for_exit(self, limit=10.0):
         self.wait_for(self.dead, "the program to end", limit)
-        return int(self.show("pane_dead_status"))
+        with open(self.exit_file) as file:
+            return int(file.read())
 
     def fail_with(self, message):
         raise AssertionError("%s\n--- screen ---\n%s" % (message, self.screen()))
