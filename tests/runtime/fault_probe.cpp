@@ -66,7 +66,7 @@ void raise_held_error() { (void)raise_runtime_error(6, -1, nullptr, nullptr, nul
 
 void end_the_way(std::string_view way) {
   if (way == "segfault") {
-    int* volatile nowhere = nullptr;
+    volatile int* volatile nowhere = nullptr;  // neither the address nor the store may be dropped
     *nowhere = 1;
   } else if (way == "divide") {
     // Both operands unknown to the compiler: 1 / x alone becomes a comparison.
