@@ -9,6 +9,8 @@
 //           second exit step reporting whether the file is on disk, then
 //           error 6; end: the normal end (code 0)
 // Exits with 100 when the way did not end the process.
+#include <sys/resource.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -79,6 +81,13 @@ void end_the_way(std::string_view way) {
   } else if (way == "abort") {
     std::abort();
   } else if (way == "overflow") {
+    // A bounded stack, so that the overflow comes soon even under an
+    // unlimited stack size.
+    rlimit stack_limit{};
+    if (getrlimit(RLIMIT_STACK, &stack_limit) == 0 && stack_limit.rlim_cur > (8 << 20)) {
+      stack_limit.rlim_cur = 8 << 20;
+      (void)setrlimit(RLIMIT_STACK, &stack_limit);
+    }
     (void)recurse(0);
   } else if (way == "held") {
     register_exit_handler(send_termination_request);
