@@ -44,6 +44,7 @@ class RecordConverter {
   [[nodiscard]] Outcome make_record(std::string_view line) noexcept;
 
  private:
+  Outcome make_record(std::string_view line, const char* separator) noexcept;
   Outcome finish_record(char* out, std::int32_t fields) noexcept;
 
   std::vector<char> output_;
