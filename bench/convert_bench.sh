@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Whole-program benchmark: lumetra converting a large measurement log, against
-# cat copying the same file. Builds lumetra (Release), generates a
-# deterministic log of LINES lines (10 million, about 240 MB, CR LF) once,
-# then times the peers alternately, RUNS times each after one warm-up run, and
-# prints the median times, lumetra's throughput and the ratio to cat.
+# cat copying the same file (cat copies inside the kernel where it can), dd
+# copying it through a 64 KiB buffer (the bytes pass through the program, as
+# lumetra's do) and a mawk script doing the same conversion. Builds lumetra
+# (Release), generates a deterministic log of LINES lines (10 million, about
+# 240 MB, CR LF) once, then times the peers alternately, RUNS times each after
+# one warm-up run, and prints the median times, lumetra's throughput, the
+# ratios and lumetra's peak resident memory.
 #
 # Usage: bench/convert_bench.sh [data folder]
 #   With a folder, the log is kept there and reused by later runs; without
@@ -45,7 +48,10 @@ make_log() {
 # writing run_NAME and listing NAME in peers.
 run_lumetra() { printf '%s\n%s\n' "$log" "$data/lumetra-out.txt" | "$lumetra" >/dev/null; }
 run_cat() { cat "$log" >"$data/cat-out.csv"; }
-peers=(lumetra cat)
+run_dd() { dd if="$log" of="$data/dd-out.csv" bs=64K status=none; }
+run_mawk() { mawk -f "$repo/bench/mawk_convert.awk" "$log" >"$data/mawk-out.txt"; }
+peers=(lumetra cat dd)
+command -v mawk >/dev/null && peers+=(mawk)
 
 # Seconds one run of a peer takes, wall clock.
 time_run() {
@@ -82,7 +88,15 @@ for peer in "${peers[@]}"; do
   medians[$peer]=$(median ${times[$peer]})
   printf '%-8s %8.3f s   (runs: %s)\n' "$peer" "${medians[$peer]}" "${times[$peer]% }"
 done
-awk -v bytes="$bytes" -v own="${medians[lumetra]}" -v cat="${medians[cat]}" 'BEGIN {
+awk -v bytes="$bytes" -v own="${medians[lumetra]}" -v cat="${medians[cat]}" -v dd="${medians[dd]}" \
+    -v mawk="${medians[mawk]:-0}" 'BEGIN {
   printf "lumetra  %8.1f MB/s\n", bytes / 1e6 / own
   printf "ratio    %8.2f x cat\n", own / cat
+  printf "ratio    %8.2f x dd\n", own / dd
+  if (mawk > 0) printf "mawk     %8.2f x lumetra\n", mawk / own
 }'
+if [ "${medians[mawk]:-}" != "" ] && ! cmp -s "$data/mawk-out.txt" "$data/lumetra-out.txt"; then
+  echo "note: mawk's output differs from lumetra's" >&2
+fi
+peak=$(printf '%s\n%s\n' "$log" "$data/lumetra-out.txt" | /usr/bin/time -f %M "$lumetra" 2>&1 >/dev/null | tail -n 1)
+echo "lumetra peak resident memory: $peak KB"
