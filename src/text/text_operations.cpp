@@ -70,8 +70,9 @@ TempText concat_text(TextDescriptor& result, TextArg a, TextArg b) noexcept {
     return TempText(&result);
   }
   if (!reserve_text_plain(result, static_cast<std::uint32_t>(total))) return TempText(&result);
-  std::memcpy(result.data, first.data(), first.size());
-  std::memcpy(result.data + first.size(), second.data(), second.size());
+  // An empty text has no buffer: memcpy must not be handed its null pointer.
+  if (!first.empty()) std::memcpy(result.data, first.data(), first.size());
+  if (!second.empty()) std::memcpy(result.data + first.size(), second.data(), second.size());
   result.data[total] = '\0';
   result.length = static_cast<std::uint32_t>(total) | text_temporary_flag;
   return TempText(&result);

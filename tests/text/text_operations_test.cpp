@@ -95,6 +95,15 @@ TEST(TextOperations, ConcatIntoCallerDescriptor) {
   EXPECT_TRUE(concat_text(result, "", nullptr).view().empty());
 }
 
+TEST(TextOperations, ConcatWithAnEmptyVariableOnEitherSide) {
+  Text empty, filled;
+  assign_text(filled, "xy");
+  TextDescriptor result;
+  EXPECT_EQ(concat_text(result, empty, filled).view(), "xy");
+  TextDescriptor other;
+  EXPECT_EQ(concat_text(other, filled, empty).view(), "xy");
+}
+
 TEST(TextOperations, ReleaseEmptiesVariables) {
   std::vector<Text> texts(3);
   assign_text(texts[0], "a");
