@@ -7,7 +7,9 @@
 //           held: an exit handler that sends itself SIGTERM, then error 6;
 //           twice: a second runtime_initialise, exit handlers around a
 //           second exit step reporting whether the file is on disk, then
-//           error 6; end: the normal end (code 0)
+//           error 6; end: the normal end (code 0); endless: records
+//           "record 0000" to "record 9999" over and over, each written in
+//           two pieces, until a signal ends the process
 // Exits with 100 when the way did not end the process.
 #include <sys/resource.h>
 
@@ -55,12 +57,28 @@ int recurse(int depth) {
   return recurse(depth + 1) + frame[depth % sizeof frame];
 }
 
+void set_number(char* digits, int n) {
+  for (int digit = 3; digit >= 0; --digit, n /= 10) digits[digit] = static_cast<char>('0' + n % 10);
+}
+
 void write_records() {
   (void)file_open(output_path.c_str(), mode_output, access_any, 0, output_file, 0);
   char record[] = "record 0000";
   for (int n = 0; n < record_count; ++n) {
-    for (int digit = 10, rest = n; digit >= 7; --digit, rest /= 10) record[digit] = static_cast<char>('0' + rest % 10);
+    set_number(record + 7, n);
     print_text(output_file, record, ending_line);
+  }
+}
+
+// A signal may come between the two pieces of a record; only the guard keeps
+// the record whole.
+[[noreturn]] void write_records_endlessly() {
+  char number[] = "0000";
+  for (int n = record_count;; n = (n + 1) % 10000) {
+    const WritingRecord writing;
+    print_text(output_file, "record ", ending_none);
+    set_number(number, n);
+    print_text(output_file, number, ending_line);
   }
 }
 
@@ -100,6 +118,8 @@ void end_the_way(std::string_view way) {
     raise_held_error();
   } else if (way == "end") {
     terminate_with_code(0);
+  } else if (way == "endless") {
+    write_records_endlessly();
   }
 }
 

@@ -2,7 +2,10 @@
 // runtime error, its abort message and the records written so far on disk.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <string>
+#include <thread>
 
 #include "fault_probe_runner.h"
 
@@ -50,6 +53,35 @@ TEST(Signals, RequestDuringTheExitIsHeldBack) {
   EXPECT_EQ(run.exit_code, 6);
   EXPECT_EQ(run.standard_error, abort_message(6, "out of bounds array access", " in lumetra::()"));
   EXPECT_EQ(run.file, fault_probe_records());
+}
+
+// Interrupts and termination requests sent from outside while records are
+// written in pieces: the process ends between two records, with the records
+// written so far on disk and nothing of the one being written.
+TEST(Signals, RequestsWaitUntilTheRecordIsWhole) {
+  struct Case {
+    int signal_number;
+    int number;
+    const char* text;
+  };
+  const Case cases[] = {{SIGTERM, 13, "\"termination request\" signal"}, {SIGINT, 9, "\"interrupted\" signal"}};
+  for (const Case& c : cases) {
+    for (const int delay_us : {0, 300, 1000, 2000, 5000}) {
+      SCOPED_TRACE(std::to_string(c.signal_number) + " after " + std::to_string(delay_us) + " us");
+      FaultProbe probe("lumetra", "endless");
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (probe.file_size() <= fault_probe_records().size() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(delay_us));
+      kill(probe.pid(), c.signal_number);
+      const FaultProbeRun run = probe.finish();
+      EXPECT_EQ(run.exit_code, c.number);
+      EXPECT_EQ(run.standard_error, abort_message(c.number, c.text, " in lumetra::()"));
+      const std::size_t records = run.file.size() / fault_probe_records(1).size();
+      EXPECT_EQ(run.file, fault_probe_records(records));
+    }
+  }
 }
 
 }  // namespace
