@@ -77,7 +77,10 @@ void ask_names(MainState& state) noexcept {
 
 [[noreturn]] void end_empty_source() noexcept {
   print_text(console, "  Fehler: Die Quelldatei ist leer.", line_end);
-  check(file_close(0), line_close_all);
+  {
+    const HoldRequests hold;
+    check(file_close(0), line_close_all);
+  }
   wait_for_key(-1);
   terminate_with_code(0);
 }
@@ -98,6 +101,7 @@ void convert_all(MainState& state) noexcept {
     if (state.converter.convert_line(line)) ++state.record_count;
   }
   state.converter.finish();
+  const HoldRequests hold;  // no abort while the target's last bytes are written out
   check(file_close(source_file), line_close_files);
   check(file_close(target_file), line_close_files);
 }

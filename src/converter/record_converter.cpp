@@ -117,7 +117,7 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
 
 void RecordConverter::finish() noexcept {
   if (waiting_ == 0) return;
-  const WritingRecord writing;
+  const HoldRequests hold;
   print_bytes(slot_for_number(target_file), output_.data(), static_cast<std::int32_t>(waiting_));
   waiting_ = 0;
 }

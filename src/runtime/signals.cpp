@@ -82,9 +82,9 @@ void on_runtime_signal(int signal_number) noexcept {
 
 void hold_requests_until_exit() noexcept { request_holds = request_holds + 1; }
 
-WritingRecord::WritingRecord() noexcept { request_holds = request_holds + 1; }
+HoldRequests::HoldRequests() noexcept { request_holds = request_holds + 1; }
 
-WritingRecord::~WritingRecord() {
+HoldRequests::~HoldRequests() {
   request_holds = request_holds - 1;
   if (request_holds == 0 && waiting_signal != 0) {
     const int signal_number = waiting_signal;

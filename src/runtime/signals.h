@@ -30,15 +30,16 @@ void on_runtime_signal(int signal_number) noexcept;
 // pending message undisturbed, and the exit code stays the one chosen.
 void hold_requests_until_exit() noexcept;
 
-// While a WritingRecord lives, an interrupt, termination request or hang-up
-// waits: the abort is carried out when it ends, so the target always ends
-// with a whole record.
-class WritingRecord {
+// While a HoldRequests lives, an interrupt, termination request or hang-up
+// waits and the abort is carried out when it ends: held around writing
+// records and closing files, so that the target always ends with a whole
+// record and no stream is closed while it is being written.
+class HoldRequests {
  public:
-  WritingRecord() noexcept;
-  ~WritingRecord();
-  WritingRecord(const WritingRecord&) = delete;
-  WritingRecord& operator=(const WritingRecord&) = delete;
+  HoldRequests() noexcept;
+  ~HoldRequests();
+  HoldRequests(const HoldRequests&) = delete;
+  HoldRequests& operator=(const HoldRequests&) = delete;
 };
 
 }  // namespace lumetra

@@ -75,7 +75,7 @@ void write_records() {
 [[noreturn]] void write_records_endlessly() {
   char number[] = "0000";
   for (int n = record_count;; n = (n + 1) % 10000) {
-    const WritingRecord writing;
+    const HoldRequests hold;
     print_text(output_file, "record ", ending_none);
     set_number(number, n);
     print_text(output_file, number, ending_line);
