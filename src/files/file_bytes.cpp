@@ -93,7 +93,8 @@ std::int32_t file_put_back(FileSlot& slot, const char* bytes, std::int32_t count
   if (slot.put_back_count + added > put_back_size) return set_error_number(RuntimeError::FileIoError);
   std::memmove(slot.put_back + added, slot.put_back, static_cast<std::size_t>(slot.put_back_count));
   for (std::int32_t i = 0; i < count; ++i) {
-    const auto value = static_cast<std::int16_t>(static_cast<signed char>(bytes[i]));  // sign-extended
+    // A byte handed back to a wide file becomes a sign-extended unit.
+    const auto value = static_cast<std::int16_t>(static_cast<signed char>(bytes[i]));  // NOLINT(bugprone-signed-char-misuse)
     std::memcpy(slot.put_back + i * unit, unit == 1 ? static_cast<const void*>(&bytes[i]) : &value,
                 static_cast<std::size_t>(unit));
   }
