@@ -1,7 +1,8 @@
-// Line reading over arbitrary file bytes in text mode: the lines read with
-// file_read_line against a plain model of the text-mode line split, and the
-// conversion loop's road (file_take_buffered_line, falling back to
-// file_read_line) against plain reading.
+// Line reading over arbitrary file bytes in text mode, files longer than the
+// stream's buffer included: the lines read with file_read_line against a
+// plain model of the text-mode line split, and the conversion loop's road
+// (file_take_buffered_line, falling back to file_read_line) against plain
+// reading.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -86,6 +87,18 @@ std::vector<std::string> read_file(const std::string& path, Reader reader) {
   return lines;
 }
 
+// The first two bytes give a length of up to 16383 bytes: the rest is
+// repeated until the file is at least that long, so that line ends fall on
+// the boundaries of the stream's 8192-byte buffer too.
+std::string file_bytes(FuzzBytes input) {
+  const std::size_t low = input.take_byte();
+  const std::size_t least = (input.take_byte() << 8 | low) & 0x3FFF;
+  const std::string_view pattern = input.rest();
+  std::string file(pattern);
+  while (!pattern.empty() && file.size() < least) file += pattern;
+  return file;
+}
+
 }  // namespace
 }  // namespace lumetra
 
@@ -95,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const ScopedTestConsole console(80, 25);
   reset_file_slots();
   reset_console_state();
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::string bytes = file_bytes(FuzzBytes(data, size));
   const std::string path = folder.write("source.csv", bytes);
 
   const std::vector<std::string> plain = read_file(path, read_plainly);
