@@ -107,6 +107,7 @@ CrtStream& CrtStream::operator=(CrtStream&& other) noexcept {
   pos_ = other.pos_;
   end_ = other.end_;
   buffer_offset_ = other.buffer_offset_;
+  ctrl_z_free_ = other.ctrl_z_free_;
   other.release();
   return *this;
 }
@@ -160,6 +161,7 @@ void CrtStream::release() noexcept {
   direction_ = Direction::None;
   pos_ = end_ = 0;
   buffer_offset_ = 0;
+  ctrl_z_free_ = {};
   identity_ = {};
 }
 
@@ -271,11 +273,24 @@ bool CrtStream::take_buffered_line(std::string_view& line) noexcept {
   const void* lf = std::memchr(start, '\n', end_ - pos_);
   if (lf == nullptr) return false;
   std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-  if (std::memchr(start, ctrl_z, length) != nullptr) return false;
+  if (!next_bytes_free_of_ctrl_z(length)) return false;
   pos_ += length + 1;
   for (int i = 0; i < 2 && length > 0 && start[length - 1] == '\r'; ++i) --length;
   line = {start, length};
   return true;
+}
+
+// The buffered bytes are scanned for Ctrl+Z once and the range of the file
+// found free of it is kept, so the many lines of one buffer need no scan of
+// their own (the bytes of the file do not change under a reading stream).
+bool CrtStream::next_bytes_free_of_ctrl_z(std::size_t length) noexcept {
+  const std::int64_t first = buffer_offset_ + static_cast<std::int64_t>(pos_);
+  if (first >= ctrl_z_free_.first && first + static_cast<std::int64_t>(length) <= ctrl_z_free_.last) return true;
+  const char* start = buffer_.get() + pos_;
+  const auto* found = static_cast<const char*>(std::memchr(start, ctrl_z, end_ - pos_));
+  const std::size_t free = found != nullptr ? static_cast<std::size_t>(found - start) : end_ - pos_;
+  ctrl_z_free_ = {first, first + static_cast<std::int64_t>(free)};
+  return length <= free;
 }
 
 int CrtStream::peek() noexcept {

@@ -111,6 +111,7 @@ class CrtStream {
   bool begin_reading() noexcept;
   bool begin_writing() noexcept;
   std::size_t write_through(const char* bytes, std::size_t count) noexcept;
+  bool next_bytes_free_of_ctrl_z(std::size_t length) noexcept;
   int write_out() noexcept;
   int drop_read_ahead() noexcept;
   int fail(int error) noexcept;
@@ -134,6 +135,12 @@ class CrtStream {
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::int64_t buffer_offset_ = 0;
+  // File positions [first, last) known to hold no Ctrl+Z (text mode).
+  struct FileRange {
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+  };
+  FileRange ctrl_z_free_;
 };
 
 }  // namespace lumetra

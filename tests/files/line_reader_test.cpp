@@ -21,15 +21,26 @@ using LineReader = FileLayerTest;
 
 std::string bytes(const char* text, std::size_t length) { return {text, length}; }
 
-TEST_F(LineReader, LinesAndTheEndOfFileTestBeforeAndAfterEveryRead) {
+struct LineCase {
+  const char* name;
+  std::string file;
+  std::vector<std::string> lines;
+};
+
+// Files and the lines they hold, line ends and end-of-file conditions at every
+// place where the reading could go wrong.
+std::vector<LineCase> line_cases() {
   const std::string long_line(1500, 'x');
   const std::string huge_line(100000, 'y');
   const std::string x510(510, 'x');
-  struct Case {
-    const char* name;
-    std::string file;
-    std::vector<std::string> lines;
-  } cases[] = {
+  std::string many_lines;
+  for (int i = 0; i < 1000; ++i) many_lines += "12345;1.5\r\n";  // beyond the first buffer
+  std::vector<std::string> many(1000, "12345;1.5");
+  std::vector<std::string> many_then_empty = many;
+  many_then_empty.emplace_back();
+  std::vector<std::string> many_then_pairs = many;
+  many_then_pairs.insert(many_then_pairs.end(), {"a", "b\rc"});
+  return {
       {"CR LF", "header\r\n12:00:00;1.5\r\n", {"header", "12:00:00;1.5"}},
       {"LF only", "header\n12:00:00;1.5\n", {"header", "12:00:00;1.5"}},
       {"no final line end", "header\r\n12:00:00;1.5", {"header", "12:00:00;1.5"}},
@@ -49,8 +60,13 @@ TEST_F(LineReader, LinesAndTheEndOfFileTestBeforeAndAfterEveryRead) {
       {"CR at byte 511 inside a line", x510 + "\ryz\r\nnext\r\n", {x510 + "\ryz", "next"}},
       {"CR at byte 511 before a line end", x510 + "\r\r\nnext", {x510, "next"}},
       {"CR at byte 511 as the last byte", x510 + "\r", {x510}},
+      {"many lines, then Ctrl+Z", many_lines + "\x1A" "tail\r\n", many_then_empty},
+      {"many lines, CR CR LF and a lone CR", many_lines + "a\r\r\nb\rc\n", many_then_pairs},
   };
-  for (const Case& c : cases) {
+}
+
+TEST_F(LineReader, LinesAndTheEndOfFileTestBeforeAndAfterEveryRead) {
+  for (const LineCase& c : line_cases()) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(open_input(folder_.write("source.csv", c.file)), 0);
     Text line;
@@ -62,6 +78,28 @@ TEST_F(LineReader, LinesAndTheEndOfFileTestBeforeAndAfterEveryRead) {
     EXPECT_EQ(file_at_end(1), -1);
     EXPECT_EQ(file_read_line(1, line), 0) << "reading at the end is no error";
     EXPECT_EQ(line.size(), 0);
+    ASSERT_EQ(file_close(1), 0);
+  }
+}
+
+// The conversion loop takes the lines that lie whole in the stream's buffer
+// from there and reads the others: it must see the same lines.
+TEST_F(LineReader, LinesTakenFromTheBufferAreTheLinesReadOneByOne) {
+  for (const LineCase& c : line_cases()) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(open_input(folder_.write("source.csv", c.file)), 0);
+    std::vector<std::string> lines;
+    Text line;
+    for (;;) {
+      std::string_view taken;
+      if (!file_take_buffered_line(1, taken)) {
+        if (file_at_end(1) != 0) break;
+        file_read_line(1, line);
+        taken = line.view();
+      }
+      lines.emplace_back(taken);
+    }
+    EXPECT_EQ(lines, c.lines);
     ASSERT_EQ(file_close(1), 0);
   }
 }
