@@ -65,8 +65,6 @@ class TempText {
   [[nodiscard]] std::string_view view() const noexcept;
   [[nodiscard]] bool is_shared_empty() const noexcept { return descriptor_ == nullptr; }
   [[nodiscard]] TextDescriptor* descriptor() const noexcept { return descriptor_; }
-  // Hands the descriptor over without consuming it.
-  [[nodiscard]] TextDescriptor* release() noexcept;
   // Consumes the temporary now.
   void release_if_temporary() noexcept;
 
@@ -95,8 +93,6 @@ class TextArg {
   // The temporary's descriptor when the argument is a temporary with its
   // buffer, so that the receiver may take the buffer over.
   [[nodiscard]] TextDescriptor* temporary() const noexcept;
-  // Consumes a temporary argument now (the destructor does it otherwise).
-  void consume() noexcept { temporary_.release_if_temporary(); }
 
  private:
   TempText temporary_;

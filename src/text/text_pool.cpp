@@ -111,12 +111,6 @@ std::string_view TempText::view() const noexcept {
   return {descriptor_->data, descriptor_->length & text_length_mask};
 }
 
-TextDescriptor* TempText::release() noexcept {
-  TextDescriptor* descriptor = descriptor_;
-  descriptor_ = nullptr;
-  return descriptor;
-}
-
 void TempText::release_if_temporary() noexcept {
   if (descriptor_ == nullptr) return;
   if ((descriptor_->length & text_temporary_flag) != 0) memory_free(descriptor_->data);
