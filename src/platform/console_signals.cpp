@@ -71,6 +71,8 @@ bool take_resize_request() noexcept { return resize_requested.exchange(false); }
 
 void watch_console_close(ConsoleHost* host) noexcept { watched_host.store(host); }
 
+bool console_closing() noexcept { return closing.load(); }
+
 void close_console() {
   if (closing.exchange(true)) {
     // Another thread is closing: this one must not carry on (and perhaps end

@@ -20,5 +20,8 @@ void watch_console_close(ConsoleHost* host) noexcept;
 // (SIGTERM to itself). Only the first call acts; a later one, from another
 // thread, waits for the end of the process.
 void close_console();
+// True once the console is being closed: its termination request is on the
+// way and ends the process.
+[[nodiscard]] bool console_closing() noexcept;
 
 }  // namespace lumetra

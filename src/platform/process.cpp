@@ -78,6 +78,10 @@ void raise_default_signal(int signal_number) noexcept {
   raise(signal_number);
 }
 
+void wait_for_ending_signal() noexcept {
+  for (;;) pause();
+}
+
 void exit_immediately(std::int32_t code) noexcept { _exit(code); }
 
 }  // namespace lumetra

@@ -42,6 +42,8 @@ void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
 void ignore_broken_pipe() noexcept;
 // Restores the default action of the signal and delivers it to the process.
 void raise_default_signal(int signal_number) noexcept;
+// Waits until a signal ends the process.
+[[noreturn]] void wait_for_ending_signal() noexcept;
 // Ends the process at once with the code, running no exit handlers.
 [[noreturn]] void exit_immediately(std::int32_t code) noexcept;
 

@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "platform/console_signals.h"
 #include "platform/process.h"
 #include "runtime/signals.h"
 
@@ -189,6 +190,9 @@ void terminate_with_code(std::int32_t code) noexcept {
   // The C library's exit is not safe in a signal handler: the handler ends
   // the process with its own safe steps.
   if (handling_signal()) exit_from_signal_handler(code);
+  // A console being closed has sent its termination request, which ends the
+  // process; the key its close handler added must not end it normally first.
+  if (console_closing()) wait_for_ending_signal();
   hold_requests_until_exit();
   exit_process(code);
 }

@@ -147,6 +147,35 @@ class SignalledConversionTest(unittest.TestCase):
         self.assertEqual(termios.tcgetattr(terminal), mode_before)
 
 
+class HangUpDuringTheFinalWaitTest(unittest.TestCase):
+    """The close handler adds a key that would end the final wait; the
+    hang-up must still end the program as a termination request, with the
+    target complete. Repeated, as the key and the request race each other."""
+
+    def test_hang_up_while_the_final_wait_waits(self):
+        folder = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory(prefix="lumetra-hang-up-")))
+        (folder / "source.csv").write_bytes(b"Zeit;Wert\r\n120000;1.5;2;3\r\n")
+        for attempt in range(5):
+            with self.subTest(attempt=attempt):
+                master, terminal = os.openpty()
+                self.addCleanup(os.close, master)
+                self.addCleanup(os.close, terminal)
+                process = subprocess.Popen([binary()], cwd=folder, stdin=terminal, stdout=terminal,
+                                           stderr=subprocess.PIPE, start_new_session=True,
+                                           env=dict(os.environ, TERM="xterm", LANG="C.UTF-8"))
+                self.addCleanup(process.stderr.close)
+                screen = ScreenReader(master)
+                self.assertTrue(screen.wait_for(b"Quelldatei"), screen.bytes)
+                os.write(master, b"source.csv\r")
+                self.assertTrue(screen.wait_for(b"Zieldatei"), screen.bytes)
+                os.write(master, b"target.txt\r")
+                self.assertTrue(screen.wait_for(b"geschrieben."), screen.bytes)
+                process.send_signal(signal.SIGHUP)
+                stderr = process.stderr.read()
+                self.assertEqual((process.wait(timeout=30), stderr), (13, TERMINATION))
+                self.assertEqual((folder / "target.txt").read_bytes(), b"$1;1;43200;1,5;2;3;0\r\n")
+
+
 class ScreenReader:
     """Collects what the program writes to the terminal."""
 
