@@ -22,7 +22,6 @@ constexpr const char* module_name = "lumetra";
 constexpr FileNumber console = 0;
 constexpr FileNumber source_file = 1;
 constexpr FileNumber target_file = 2;
-constexpr std::int32_t no_ending = 0;
 constexpr std::int32_t line_end = 1;
 
 // Source lines reported with the runtime errors of the main flow.

@@ -3,6 +3,7 @@
 // the conversion loop runs once per line of logs that may be very large.
 #include "converter/record_converter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "converter/field_bytes.h"
@@ -57,8 +58,7 @@ const char* copy_plain_words(const char* at, const char* end, char*& out, std::i
 }  // namespace
 
 RecordConverter::Outcome RecordConverter::make_record(std::string_view line) noexcept {
-  const auto* separator = static_cast<const char*>(std::memchr(line.data(), ';', line.size()));
-  return make_record(line, separator != nullptr ? separator : line.data() + line.size());
+  return make_record(line, line.data() + std::min(line.find(';'), line.size()));
 }
 
 RecordConverter::Outcome RecordConverter::make_record(std::string_view line, const char* separator) noexcept {
@@ -99,8 +99,9 @@ RecordConverter::Outcome RecordConverter::finish_record(char* out, std::int32_t 
 }
 
 bool RecordConverter::convert_line(std::string_view line) noexcept {
-  const auto* separator = static_cast<const char*>(std::memchr(line.data(), ';', line.size()));
-  if (separator == nullptr) return false;
+  const std::size_t found = line.find(';');
+  if (found == std::string_view::npos) return false;
+  const char* separator = line.data() + found;
   const Outcome outcome = make_record(line, separator);
   if (outcome.failed_line != 0) [[unlikely]] {
     // The index check before a byte stored in a fifth field fails; the

@@ -64,12 +64,16 @@ std::int32_t seconds_from_parts(const PartValues::Value& hours, const PartValues
   return nearest_integer(static_cast<long double>(rest.number) + total);
 }
 
+// The value of up to two bytes of a field from offset on; none beyond it.
+const PartValues::Value& part(const unsigned char* field, std::size_t length, std::size_t offset) noexcept {
+  if (offset >= length) return part_values.of(nullptr, 0);
+  return part_values.of(field + offset, std::min<std::size_t>(length - offset, 2));
+}
+
 // The parts of a cleaned first field: its first two bytes, bytes 3 and 4, and
 // its last two bytes (all of it when shorter).
 std::int32_t seconds_of_clean(const unsigned char* field, std::size_t length) noexcept {
-  return seconds_from_parts(part_values.of(field, std::min<std::size_t>(length, 2)),
-                            part_values.of(field + 2, length > 2 ? std::min<std::size_t>(length - 2, 2) : 0),
-                            length >= 2 ? part_values.of(field + length - 2, 2) : part_values.of(field, length));
+  return seconds_from_parts(part(field, length, 0), part(field, length, 2), part(field, length, length < 2 ? 0 : length - 2));
 }
 
 // A first field with blanks or dots: cleaned, keeping only what the parts
@@ -92,7 +96,6 @@ std::int32_t seconds_of_unclean(std::string_view field) noexcept {
   if (length <= 4) return seconds_of_clean(kept, length);
   return seconds_from_parts(part_values.of(kept, 2), part_values.of(kept + 2, 2), part_values.of(kept + 4, 2));
 }
-
 
 bool all_digits(std::string_view field) noexcept {
   bool digits = true;
