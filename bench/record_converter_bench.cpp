@@ -15,8 +15,8 @@ std::vector<std::string> realistic_lines() {
   char line[64];
   for (int i = 0; i < 4096; ++i) {
     const int second = i * 21 % 86400;
-    std::snprintf(line, sizeof line, "%02d%02d%02d;%d.%d;%d.%d;%d.%02d", second / 3600, second / 60 % 60,
-                  second % 60, i * 37 % 6000, i % 10, 200 + i % 40, i % 7, i % 20, i % 100);
+    std::snprintf(line, sizeof line, "%02d%02d%02d;%d.%d;%d.%d;%d.%02d", second / 3600, second / 60 % 60, second % 60,
+                  i * 37 % 6000, i % 10, 200 + i % 40, i % 7, i % 20, i % 100);
     lines.emplace_back(line);
   }
   return lines;

@@ -183,9 +183,9 @@ void WindowWriter::scroll(std::int32_t rows) noexcept {
     }
     scroll_rows({0, 0, static_cast<SHORT>(buffer_width_ - 1), static_cast<SHORT>(buffer_height_ - 1)}, rows);
   } else {
-    scroll_rows({static_cast<SHORT>(left_), static_cast<SHORT>(top_), static_cast<SHORT>(right_),
-                 static_cast<SHORT>(bottom_)},
-                rows);
+    scroll_rows(
+        {static_cast<SHORT>(left_), static_cast<SHORT>(top_), static_cast<SHORT>(right_), static_cast<SHORT>(bottom_)},
+        rows);
   }
   y_ = bottom_;
 }

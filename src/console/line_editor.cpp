@@ -127,13 +127,23 @@ void act_on_key(LineEditor& editor, std::int32_t code) noexcept {
     case 9: insert_blanks_to_tab_stop(editor); break;
     case 27: erase_line(editor); break;
     case key_home: move_left(editor, editor.idx); break;
-    case key_up: if (editor.idx >= width) move_left(editor, width); break;
-    case key_left: if (editor.idx > 0) move_left(editor, 1); break;
-    case key_right: if (editor.idx < editor.len) move_right(editor, 1); break;
+    case key_up:
+      if (editor.idx >= width) move_left(editor, width);
+      break;
+    case key_left:
+      if (editor.idx > 0) move_left(editor, 1);
+      break;
+    case key_right:
+      if (editor.idx < editor.len) move_right(editor, 1);
+      break;
     case key_end: move_right(editor, editor.len - editor.idx); break;
-    case key_down: if (editor.idx + width <= editor.len) move_right(editor, width); break;
+    case key_down:
+      if (editor.idx + width <= editor.len) move_right(editor, width);
+      break;
     case key_delete: delete_at_cursor(editor); break;
-    default: if (code >= 32 && code <= 255) insert_character(editor, code); break;
+    default:
+      if (code >= 32 && code <= 255) insert_character(editor, code);
+      break;
   }
 }
 

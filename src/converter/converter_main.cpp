@@ -107,15 +107,14 @@ void convert_all(MainState& state) noexcept {
 
 void print_summary(const MainState& state) noexcept {
   TextDescriptor parts[4];
-  TempText summary = concat_text(
-      parts[3],
-      concat_text(parts[2],
-                  concat_text(parts[1],
-                              concat_text(parts[0], "  Vorgang abgeschlossen. Es wurden ",
-                                          integer_to_text(state.record_count)),
-                              " Datens"),
-                  "\x84"),
-      "tze geschrieben.");
+  TempText summary = concat_text(parts[3],
+                                 concat_text(parts[2],
+                                             concat_text(parts[1],
+                                                         concat_text(parts[0], "  Vorgang abgeschlossen. Es wurden ",
+                                                                     integer_to_text(state.record_count)),
+                                                         " Datens"),
+                                             "\x84"),
+                                 "tze geschrieben.");
   print_text(console, std::move(summary), line_end);
 }
 

@@ -30,8 +30,10 @@ RecordConverter::Outcome check_beyond_fourth_field(const char* at, const char* e
   std::int32_t field = 5;
   for (; at < end; ++at) {
     const ByteRole role = role_of(*at);
-    if (role == Separator) ++field;
-    else if (role != Dropped) return {{}, field, role == Comma ? line_store_comma : line_store_byte};
+    if (role == Separator)
+      ++field;
+    else if (role != Dropped)
+      return {{}, field, role == Comma ? line_store_comma : line_store_byte};
   }
   return {};
 }

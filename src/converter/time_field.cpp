@@ -73,7 +73,8 @@ const PartValues::Value& part(const unsigned char* field, std::size_t length, st
 // The parts of a cleaned first field: its first two bytes, bytes 3 and 4, and
 // its last two bytes (all of it when shorter).
 std::int32_t seconds_of_clean(const unsigned char* field, std::size_t length) noexcept {
-  return seconds_from_parts(part(field, length, 0), part(field, length, 2), part(field, length, length < 2 ? 0 : length - 2));
+  return seconds_from_parts(part(field, length, 0), part(field, length, 2),
+                            part(field, length, length < 2 ? 0 : length - 2));
 }
 
 // A first field with blanks or dots: cleaned, keeping only what the parts
@@ -113,7 +114,8 @@ std::int32_t time_field_seconds(std::string_view field) noexcept {
   }
   bool clean = true;
   for (const char byte : field) clean &= role_of(byte) == Copied;
-  if (clean) [[likely]] return seconds_of_clean(reinterpret_cast<const unsigned char*>(field.data()), field.size());
+  if (clean) [[likely]]
+    return seconds_of_clean(reinterpret_cast<const unsigned char*>(field.data()), field.size());
   return seconds_of_unclean(field);
 }
 

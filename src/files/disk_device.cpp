@@ -165,8 +165,7 @@ constexpr DeviceOps disk_device_ops{
 std::int32_t seek_stream(CrtStream& stream, std::int64_t offset, std::int32_t origin) noexcept {
   std::int64_t base = 0;
   switch (origin) {
-    case 0:
-      break;
+    case 0: break;
     case 1:
       if (stream.get_position(base) != 0) return -1;
       break;
@@ -174,9 +173,7 @@ std::int32_t seek_stream(CrtStream& stream, std::int64_t offset, std::int32_t or
       (void)stream.flush();  // the system's length must include what is buffered
       if (stream.length(base) != 0) return -1;
       break;
-    default:
-      errno = EINVAL;
-      return -1;
+    default: errno = EINVAL; return -1;
   }
   return stream.set_position(base + offset) == 0 ? 0 : -1;
 }

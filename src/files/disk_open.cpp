@@ -19,16 +19,11 @@ constexpr std::int32_t out_of_memory = 4;
 const char* mode_text(std::int32_t mode, std::int32_t access) noexcept {
   switch (mode) {
     case mode_binary:
-    case mode_random:
-      return access == access_read ? "rb" : access == access_write ? "wb" : "r+b";
-    case mode_input:
-      return "rt";
-    case mode_output:
-      return "wb";
-    case mode_append:
-      return "ab";
-    default:
-      return nullptr;
+    case mode_random: return access == access_read ? "rb" : access == access_write ? "wb" : "r+b";
+    case mode_input: return "rt";
+    case mode_output: return "wb";
+    case mode_append: return "ab";
+    default: return nullptr;
   }
 }
 

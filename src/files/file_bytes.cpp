@@ -66,8 +66,8 @@ void skip_rest_of_record(FileSlot& slot, std::int64_t bytes) noexcept {
 
 }  // namespace
 
-std::int32_t file_get(FileSlot& slot, std::int64_t position, void* destination, std::int32_t* count,
-                      bool record_fill, bool wide) noexcept {
+std::int32_t file_get(FileSlot& slot, std::int64_t position, void* destination, std::int32_t* count, bool record_fill,
+                      bool wide) noexcept {
   if (slot.ops == nullptr || position < 0) return set_error_number(RuntimeError::IllegalFunctionCall);
   std::int32_t result = position > 0 ? file_set_position(slot, position) : 0;
   const std::int32_t wanted = std::max(*count, 0);
@@ -94,7 +94,8 @@ std::int32_t file_put_back(FileSlot& slot, const char* bytes, std::int32_t count
   std::memmove(slot.put_back + added, slot.put_back, static_cast<std::size_t>(slot.put_back_count));
   for (std::int32_t i = 0; i < count; ++i) {
     // A byte handed back to a wide file becomes a sign-extended unit.
-    const auto value = static_cast<std::int16_t>(static_cast<signed char>(bytes[i]));  // NOLINT(bugprone-signed-char-misuse)
+    const auto value =
+        static_cast<std::int16_t>(static_cast<signed char>(bytes[i]));  // NOLINT(bugprone-signed-char-misuse)
     std::memcpy(slot.put_back + i * unit, unit == 1 ? static_cast<const void*>(&bytes[i]) : &value,
                 static_cast<std::size_t>(unit));
   }

@@ -71,7 +71,8 @@ void reset_file_slots() noexcept {
 
 std::int32_t file_open(TextArg name, std::int32_t mode, std::int32_t access, std::int32_t lock, FileNumber number,
                        std::int32_t record_length) noexcept {
-  if (number < first_file_number || number > last_file_number) return set_error_number(RuntimeError::IllegalFunctionCall);
+  if (number < first_file_number || number > last_file_number)
+    return set_error_number(RuntimeError::IllegalFunctionCall);
   const std::string_view bytes = name.view();
   return open_slot(*slot_for_number(number), bytes.data(), static_cast<std::int32_t>(bytes.size()), mode, access, lock,
                    record_length, 0, open_disk_file);

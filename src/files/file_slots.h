@@ -83,10 +83,10 @@ struct FileSlot {
   std::uint32_t width = 0;         // print width, 0 = unlimited
   unsigned char put_back[4] = {};  // bytes read again before the device
   std::int32_t put_back_count = 0;
-  const DeviceOps* ops = nullptr;  // none = free
+  const DeviceOps* ops = nullptr;                     // none = free
   std::unique_ptr<CrtStream> stream;                  // disk files
   std::unique_ptr<ConsoleSideRecord> console_record;  // the console slot
-  FileSlot* shared_column_link = nullptr;  // column and width taken from the chain's last slot
+  FileSlot* shared_column_link = nullptr;             // column and width taken from the chain's last slot
 };
 
 // ---- Slot table ------------------------------------------------------------

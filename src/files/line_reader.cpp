@@ -182,7 +182,8 @@ std::span<char> append_text(std::span<char> destination, TextArg source, bool fi
   if (destination.empty()) return destination;
   const std::size_t room = destination.size() - 1;
   const void* zero = std::memchr(destination.data(), '\0', room);
-  const std::size_t held = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - destination.data()) : room;
+  const std::size_t held =
+      zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - destination.data()) : room;
   const std::string_view bytes = source.view();
   const std::size_t kept = std::min(bytes.size(), room - held);
   if (kept != 0) std::memmove(destination.data() + held, bytes.data(), kept);

@@ -55,8 +55,8 @@ std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept;
 // slot, a negative position or a missing read operation; that of setting the
 // position; 3 for a random-access file with record_fill when the count is
 // not the record length (the rest of the record is skipped all the same).
-std::int32_t file_get(FileSlot& slot, std::int64_t position, void* destination, std::int32_t* count,
-                      bool record_fill, bool wide) noexcept;
+std::int32_t file_get(FileSlot& slot, std::int64_t position, void* destination, std::int32_t* count, bool record_fill,
+                      bool wide) noexcept;
 // Hands count bytes back so that they are read again first, in their order,
 // before bytes handed back earlier. Error 1 for a free slot, 3 when the four
 // bytes of the buffer would overflow (nothing stored); else 0.

@@ -85,9 +85,7 @@ std::int32_t decode_utf8(std::string_view sequence) noexcept {
   return code_point;
 }
 
-char32_t code_page_850_to_unicode(unsigned char byte) noexcept {
-  return byte < 0x80 ? byte : upper_half[byte - 0x80];
-}
+char32_t code_page_850_to_unicode(unsigned char byte) noexcept { return byte < 0x80 ? byte : upper_half[byte - 0x80]; }
 
 int code_page_850_from_unicode(char32_t code_point) noexcept {
   if (code_point < 0x80) return static_cast<int>(code_point);

@@ -69,7 +69,8 @@ HANDLE GetStdHandle(DWORD std_handle) {
 
 BOOL GetConsoleMode(HANDLE handle, DWORD* mode) {
   if (mode == nullptr) return FALSE;
-  if (on_console(handle, STD_INPUT_HANDLE, [&](ConsoleHost& host) { return (*mode = host.model().input_mode()), true; })) {
+  if (on_console(handle, STD_INPUT_HANDLE,
+                 [&](ConsoleHost& host) { return (*mode = host.model().input_mode()), true; })) {
     return TRUE;
   }
   return on_output(handle, [&](ConsoleModel& model) { return (*mode = model.output_mode()), true; });

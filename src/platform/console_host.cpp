@@ -20,7 +20,7 @@ HANDLE file_handle(int fd) noexcept { return reinterpret_cast<HANDLE>(file_handl
 int handle_fd(HANDLE handle) noexcept {
   const auto value = reinterpret_cast<std::intptr_t>(handle);
   return value >= file_handle_base && value < file_handle_base + 0x10000 ? static_cast<int>(value - file_handle_base)
-                                                                          : -1;
+                                                                         : -1;
 }
 
 ConsoleHost& console_host() {

@@ -87,7 +87,8 @@ bool ConsoleModel::scroll(const SMALL_RECT& source, const SMALL_RECT* clip, COOR
   const int width = moved.Right - moved.Left + 1;
   std::vector<ConsoleCell> snapshot;  // the source as it was: overlap-safe
   snapshot.reserve(static_cast<std::size_t>(width) * (moved.Bottom - moved.Top + 1));
-  for (int y = moved.Top; y <= moved.Bottom; ++y) snapshot.insert(snapshot.end(), &at(moved.Left, y), &at(moved.Left, y) + width);
+  for (int y = moved.Top; y <= moved.Bottom; ++y)
+    snapshot.insert(snapshot.end(), &at(moved.Left, y), &at(moved.Left, y) + width);
 
   const SMALL_RECT target = make_rect(moved.Left + dx, moved.Top + dy, moved.Right + dx, moved.Bottom + dy);
   const ConsoleCell fill_cell{static_cast<unsigned char>(fill.Char.AsciiChar), fill.Attributes};
@@ -116,7 +117,8 @@ DWORD ConsoleModel::fill_cells(DWORD count, COORD start, Setter set) noexcept {
   if (n > 0 && observer_ != nullptr) {
     const std::size_t last = first + n - 1;
     const bool one_row = start.Y == static_cast<int>(last / width_);
-    observer_->cells_changed(make_rect(one_row ? start.X : 0, start.Y, one_row ? static_cast<int>(last % width_) : width_ - 1,
+    observer_->cells_changed(make_rect(one_row ? start.X : 0, start.Y,
+                                       one_row ? static_cast<int>(last % width_) : width_ - 1,
                                        static_cast<int>(last / width_)));
   }
   return static_cast<DWORD>(n);
@@ -149,11 +151,11 @@ bool ConsoleModel::set_cursor_info(const CONSOLE_CURSOR_INFO& info) noexcept {
 }
 
 bool ConsoleModel::set_window(bool absolute, const SMALL_RECT& window) noexcept {
-  const SMALL_RECT wanted =
-      absolute ? window
-               : make_rect(window_.Left + window.Left, window_.Top + window.Top, window_.Right + window.Right,
-                           window_.Bottom + window.Bottom);
-  if (is_empty(wanted) || !contains({wanted.Left, wanted.Top}) || !contains({wanted.Right, wanted.Bottom})) return false;
+  const SMALL_RECT wanted = absolute ? window
+                                     : make_rect(window_.Left + window.Left, window_.Top + window.Top,
+                                                 window_.Right + window.Right, window_.Bottom + window.Bottom);
+  if (is_empty(wanted) || !contains({wanted.Left, wanted.Top}) || !contains({wanted.Right, wanted.Bottom}))
+    return false;
   const SMALL_RECT previous = window_;
   window_ = wanted;
   if (observer_ != nullptr) observer_->window_moved(previous);

@@ -2,15 +2,15 @@
 // reading done on the buffered bytes so that positions stay file bytes.
 #include "platform/crt_stream.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <utility>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace lumetra {
 

@@ -133,9 +133,9 @@ Key named_key(const NamedKey& named, int modifier) noexcept {
 Key control_key(unsigned char byte) noexcept {
   switch (byte) {
     case 0x08:
-    case 0x7F: return character_key(0x08);  // Backspace
-    case 0x09: return character_key(0x09);  // Tab
-    case 0x0D: return character_key(0x0D);  // Enter
+    case 0x7F: return character_key(0x08);                    // Backspace
+    case 0x09: return character_key(0x09);                    // Tab
+    case 0x0D: return character_key(0x0D);                    // Enter
     case 0x0A: return {0x0D, 0x1C, 0x0A, LEFT_CTRL_PRESSED};  // Ctrl+Enter
     case 0x00: return {0x20, 0x39, 0x00, LEFT_CTRL_PRESSED};  // Ctrl+Space
     default: break;
@@ -223,7 +223,7 @@ Decoded decode_csi(std::string_view bytes, bool expecting_report) noexcept {
   if (i == bytes.size()) return incomplete_result();
   const auto final_byte = static_cast<unsigned char>(bytes[i]);
   if (final_byte < 0x40 || final_byte > 0x7E) return drop_result(i);  // broken off
-  if (parameters_end != i) return drop_result(i + 1);                  // intermediates: none known
+  if (parameters_end != i) return drop_result(i + 1);                 // intermediates: none known
   return decode_csi_final(bytes.substr(2, parameters_end - 2), final_byte, i + 1, expecting_report);
 }
 
@@ -244,7 +244,7 @@ Decoded decode_escape(std::string_view bytes, bool expecting_report, bool forced
     decoded = bytes[1] == '[' ? decode_csi(bytes, expecting_report) : decode_ss3(bytes);
     if (decoded.outcome != Outcome::Incomplete || !forced) return decoded;
     if (bytes.size() > 2) return drop_result(bytes.size());  // a sequence cut short
-    decoded = decode_plain(bytes.substr(1), forced);          // Alt+[ or Alt+O
+    decoded = decode_plain(bytes.substr(1), forced);         // Alt+[ or Alt+O
   } else {
     decoded = decode_input(bytes.substr(1), expecting_report, forced);
   }

@@ -86,7 +86,9 @@ std::string ScopedTestConsole::row_text(int row) const {
   return text;
 }
 
-unsigned char ScopedTestConsole::character_at(int column, int row) const { return host_->model().cell(column, row).byte; }
+unsigned char ScopedTestConsole::character_at(int column, int row) const {
+  return host_->model().cell(column, row).byte;
+}
 
 WORD ScopedTestConsole::attribute_at(int column, int row) const { return host_->model().cell(column, row).attribute; }
 

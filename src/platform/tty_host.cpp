@@ -95,7 +95,9 @@ class TtyHost final : public ConsoleHost {
 };
 
 TtyHost::TtyHost()
-    : ConsoleHost(model_of_terminal_size()), input_console_(isatty(input_fd) != 0), output_console_(output_is_terminal()) {
+    : ConsoleHost(model_of_terminal_size()),
+      input_console_(isatty(input_fd) != 0),
+      output_console_(output_is_terminal()) {
   if (input_console_) (void)enter_console_input_mode(input_fd, (model().input_mode() & ENABLE_PROCESSED_INPUT) != 0);
   if (output_console_) start_output();
   watch_console_close(this);

@@ -22,8 +22,7 @@ volatile std::sig_atomic_t waiting_signal = 0;
 volatile std::sig_atomic_t in_handler = 0;
 
 bool is_request(int signal_number) noexcept {
-  return signal_number == signal_interrupt || signal_number == signal_termination ||
-         signal_number == signal_hang_up;
+  return signal_number == signal_interrupt || signal_number == signal_termination || signal_number == signal_hang_up;
 }
 
 void handle_signal(int signal_number) noexcept {
@@ -69,8 +68,7 @@ void exit_from_signal_handler(std::int32_t code) noexcept {
 }
 
 void on_runtime_signal(int signal_number) noexcept {
-  const std::int32_t error =
-      signal_number >= 0 && signal_number < signal_count ? signal_errors[signal_number] : 0;
+  const std::int32_t error = signal_number >= 0 && signal_number < signal_count ? signal_errors[signal_number] : 0;
   if (error == 0) {
     raise_default_signal(signal_number);
     return;

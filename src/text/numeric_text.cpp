@@ -11,17 +11,23 @@ namespace {
 
 std::int32_t radix_digit(char byte, std::int32_t base) noexcept {
   std::int32_t digit = 99;
-  if (byte >= '0' && byte <= '9') digit = byte - '0';
-  else if (byte >= 'a' && byte <= 'f') digit = byte - 'a' + 10;
-  else if (byte >= 'A' && byte <= 'F') digit = byte - 'A' + 10;
+  if (byte >= '0' && byte <= '9')
+    digit = byte - '0';
+  else if (byte >= 'a' && byte <= 'f')
+    digit = byte - 'a' + 10;
+  else if (byte >= 'A' && byte <= 'F')
+    digit = byte - 'A' + 10;
   return digit < base ? digit : -1;
 }
 
 std::int32_t radix_base(char selector) noexcept {
   switch (selector) {
-    case 'B': case 'b': return 2;
-    case 'O': case 'o': return 8;
-    case 'H': case 'h': return 16;
+    case 'B':
+    case 'b': return 2;
+    case 'O':
+    case 'o': return 8;
+    case 'H':
+    case 'h': return 16;
     default: return 0;
   }
 }

@@ -25,7 +25,10 @@ TextPool pool;
 void unlink(std::int16_t& head, std::int16_t index) noexcept {
   const std::int16_t before = pool.previous[index];
   const std::int16_t after = pool.next[index];
-  if (before >= 0) pool.next[before] = after; else head = after;
+  if (before >= 0)
+    pool.next[before] = after;
+  else
+    head = after;
   if (after >= 0) pool.previous[after] = before;
 }
 
@@ -91,9 +94,7 @@ Text& Text::operator=(Text&& other) noexcept {
 
 Text::~Text() { memory_free(descriptor_.data); }
 
-std::string_view Text::view() const noexcept {
-  return {descriptor_.data, descriptor_.length & text_length_mask};
-}
+std::string_view Text::view() const noexcept { return {descriptor_.data, descriptor_.length & text_length_mask}; }
 
 std::int32_t Text::size() const noexcept { return static_cast<std::int32_t>(descriptor_.length & text_length_mask); }
 

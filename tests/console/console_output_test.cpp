@@ -151,7 +151,9 @@ TEST(ConsoleOutput, BellSoundsBeforeTheTextBeforeItIsShown) {
   OutputConsole console(10, 4);
   std::string terminal;
   console->render_to([&](std::string_view bytes) { terminal += bytes; });
-  console.write("ab\x07" "cd");
+  console.write(
+      "ab\x07"
+      "cd");
   ASSERT_EQ(console->beeps().size(), 1u);
   EXPECT_EQ(console->beeps()[0].frequency, 1000u);
   EXPECT_EQ(console->beeps()[0].duration_ms, 250u);

@@ -45,13 +45,13 @@ void type_alt_number(ScopedTestConsole& console, std::initializer_list<int> digi
 
 TEST(KeyWait, PumpTranslatesKeyEvents) {
   KeyConsole console;
-  console->push_key(0x70, 0x3B, 0, 0);                        // F1
-  console->push_key(0x73, 0x3E, 0, alt);                      // Alt+F4
-  console->push_key(0x41, 0x1E, 'a', alt);                    // Alt+A
-  console->push_key(0x41, 0x1E, 0x01, LEFT_CTRL_PRESSED);     // Ctrl+A
-  console->push_key(0x08, 0x0E, 0x7F, LEFT_CTRL_PRESSED);     // Ctrl+Backspace
-  console->push_key(0x08, 0x0E, 0x08, alt);                   // Alt+Backspace
-  console->push_key(0x26, 0x48, 0, ENHANCED_KEY);             // Up
+  console->push_key(0x70, 0x3B, 0, 0);                     // F1
+  console->push_key(0x73, 0x3E, 0, alt);                   // Alt+F4
+  console->push_key(0x41, 0x1E, 'a', alt);                 // Alt+A
+  console->push_key(0x41, 0x1E, 0x01, LEFT_CTRL_PRESSED);  // Ctrl+A
+  console->push_key(0x08, 0x0E, 0x7F, LEFT_CTRL_PRESSED);  // Ctrl+Backspace
+  console->push_key(0x08, 0x0E, 0x08, alt);                // Alt+Backspace
+  console->push_key(0x26, 0x48, 0, ENHANCED_KEY);          // Up
   EXPECT_EQ(buffered_keys(), (std::vector<KeyCode>{0x3BFF, 0x6BFF, 0x1EFF, 1, 127, 0xE0FF, 0x48FF}));
 }
 
@@ -83,7 +83,8 @@ TEST(KeyWait, AltWithKeypadDigitsComposesACharacter) {
   type_alt_number(*console, {3, 2, 1});  // 321 modulo 256
   type_alt_number(*console, {0});        // 0 gives nothing
   type_alt_number(*console, {5, 1, 2});  // a non-zero multiple of 256 gives 0
-  type_alt_number(*console, {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 6, 5});  // modulo 256, no overflow
+  type_alt_number(*console,
+                  {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 6, 5});  // modulo 256, no overflow
   EXPECT_EQ(buffered_keys(), (std::vector<KeyCode>{65, 65, 0, 221}));
 }
 

@@ -213,7 +213,7 @@ void expect_edit(ScopedTestConsole& console, std::string_view line, std::vector<
 TEST(LineEditor, LongLineWrapsAndUpDownMoveOneRow) {
   KeyConsole console(10, 5);
   type(*console, "abcdefghijklmnopqrstuvwxy");  // 25 bytes: rows 0 to 2
-  type(*console, {up, up, up});                    // the third would leave the line
+  type(*console, {up, up, up});                 // the third would leave the line
   type(*console, "1");
   type(*console, {down, down, down});
   type(*console, "2");
@@ -252,11 +252,12 @@ TEST(LineEditor, AdvancePositionFollowsTheGrid) {
     ScreenPosition to;
   };
   const Case cases[] = {
-      {{1, 1}, 0, {1, 1}},   {{1, 1}, 9, {10, 1}},  {{1, 1}, 10, {1, 2}},   {{5, 3}, 25, {10, 5}},
+      {{1, 1}, 0, {1, 1}},   {{1, 1}, 9, {10, 1}},   {{1, 1}, 10, {1, 2}},  {{5, 3}, 25, {10, 5}},
       {{1, 2}, -1, {10, 1}}, {{3, 2}, -13, {10, 0}}, {{1, 1}, -10, {1, 0}}, {{10, 25}, 1, {1, 26}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.from.column) + "," + std::to_string(c.from.row) + " by " + std::to_string(c.distance));
+    SCOPED_TRACE(std::to_string(c.from.column) + "," + std::to_string(c.from.row) + " by " +
+                 std::to_string(c.distance));
     const ScreenPosition to = advance_position(c.from, c.distance, 10);
     EXPECT_EQ(to.column, c.to.column);
     EXPECT_EQ(to.row, c.to.row);

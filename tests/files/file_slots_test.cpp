@@ -4,7 +4,6 @@
 #include "files/file_slots.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include "files/file_test_support.h"
@@ -51,8 +50,7 @@ TEST_F(FileSlots, WritingAFileThatIsOpenInAnotherSlotIsRefused) {
   const std::string content = "header\r\n12:00:00;1.5;2;3\r\n";
   const std::string source = folder_.write("log.csv", content);
   ASSERT_EQ(open_input(source), 0);
-  const std::string aliases[] = {source, folder_.root().string() + "/./log.csv",
-                                 folder_.root().string() + "\\log.csv"};
+  const std::string aliases[] = {source, folder_.root().string() + "/./log.csv", folder_.root().string() + "\\log.csv"};
   for (const std::string& alias : aliases) {
     for (std::int32_t mode : {mode_output, mode_append, mode_binary, mode_random}) {
       SCOPED_TRACE(alias + " mode " + std::to_string(mode));

@@ -4,12 +4,12 @@
 #include "files/line_reader.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "files/file_test_support.h"
@@ -51,16 +51,26 @@ std::vector<LineCase> line_cases() {
       {"100,000-byte line", huge_line + "\r\n", {huge_line}},
       {"lone CR inside a line", "a\rb\r\nc\r\n", {"a\rb", "c"}},
       {"lone CR as the last byte", "a\r\nb\r", {"a", "b"}},
-      {"Ctrl+Z after a line end", "a\r\n\x1A" "b\r\n", {"a", ""}},
-      {"Ctrl+Z inside a line", "a\r\nb\x1A" "c\r\n", {"a", "b"}},
+      {"Ctrl+Z after a line end",
+       "a\r\n\x1A"
+       "b\r\n",
+       {"a", ""}},
+      {"Ctrl+Z inside a line",
+       "a\r\nb\x1A"
+       "c\r\n",
+       {"a", "b"}},
       {"zero bytes inside lines", bytes("a\0b\r\n\0\0\r\n", 9), {bytes("a\0b", 3), bytes("\0\0", 2)}},
-      {"a chunk that ends in zero bytes", std::string(509, 'z') + bytes("\0\0yz\r\n", 6),
+      {"a chunk that ends in zero bytes",
+       std::string(509, 'z') + bytes("\0\0yz\r\n", 6),
        {std::string(509, 'z') + bytes("\0\0yz", 4)}},
       {"a chunk of zero bytes", std::string(511, '\0') + "a\r\n", {std::string(511, '\0') + "a"}},
       {"CR at byte 511 inside a line", x510 + "\ryz\r\nnext\r\n", {x510 + "\ryz", "next"}},
       {"CR at byte 511 before a line end", x510 + "\r\r\nnext", {x510, "next"}},
       {"CR at byte 511 as the last byte", x510 + "\r", {x510}},
-      {"many lines, then Ctrl+Z", many_lines + "\x1A" "tail\r\n", many_then_empty},
+      {"many lines, then Ctrl+Z",
+       many_lines + "\x1A"
+                    "tail\r\n",
+       many_then_empty},
       {"many lines, CR CR LF and a lone CR", many_lines + "a\r\r\nb\rc\n", many_then_pairs},
   };
 }
@@ -230,8 +240,8 @@ TEST_F(LineReader, DevicesWithoutLineReadingAreReadByteByByte) {
   ASSERT_EQ(open_slot(*slot_for_number(7), "memory", 6, mode_input, access_read, 0, 0, 0, open_memory_device), 0);
   EXPECT_EQ(slot_for_number(7)->size, 0) << "a device without seek and tell has size 0";
   Text line;
-  for (const std::string& expected : {std::string("one"), std::string("two"), std::string("three"), long_line,
-                                      std::string("last")}) {
+  for (const std::string& expected :
+       {std::string("one"), std::string("two"), std::string("three"), long_line, std::string("last")}) {
     EXPECT_EQ(file_at_end(7), 0);
     EXPECT_EQ(file_read_line(7, line), 0);
     EXPECT_EQ(line.view(), expected);
@@ -279,7 +289,8 @@ ProbeRun run_line_reading_probe(const std::string& path) {
   ::close(pipe_ends[1]);
   ProbeRun run;
   char buffer[256];
-  for (ssize_t got; (got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, static_cast<std::size_t>(got));
+  for (ssize_t got; (got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+    run.output.append(buffer, static_cast<std::size_t>(got));
   ::close(pipe_ends[0]);
   int status = 0;
   struct rusage usage {};

@@ -63,8 +63,14 @@ TEST_F(PrintOutput, ZoneMovesWriteSpacesUpToTheNextZone) {
     std::uint32_t column;
     std::string written;
   } cases[] = {
-      {0, 0, std::string(14, ' ')},  {0, 13, " "},  {0, 14, std::string(14, ' ')}, {0, 27, " "},
-      {0, 200, std::string(10, ' ')}, {80, 55, " "}, {80, 56, "\r\n"},             {80, 60, "\r\n"},
+      {0, 0, std::string(14, ' ')},
+      {0, 13, " "},
+      {0, 14, std::string(14, ' ')},
+      {0, 27, " "},
+      {0, 200, std::string(10, ' ')},
+      {80, 55, " "},
+      {80, 56, "\r\n"},
+      {80, 60, "\r\n"},
       {10, 5, std::string(9, ' ')},
   };
   for (const Case& c : cases) {
@@ -118,7 +124,11 @@ TEST_F(PrintOutput, RandomRecordsAreFilledToTheirLength) {
   EXPECT_EQ(file_put(&records, 0, "12345678", 8, true, false, false), 0);
   EXPECT_EQ(file_put(&records, 4, "z", 1, false, false, false), 0);
   ASSERT_EQ(file_close(5), 0);
-  EXPECT_EQ(folder_.read("r.bin"), std::string("abc\0\0\0\0\0" "12345678" "\0\0\0\0\0\0\0\0" "z", 25));
+  EXPECT_EQ(folder_.read("r.bin"), std::string("abc\0\0\0\0\0"
+                                               "12345678"
+                                               "\0\0\0\0\0\0\0\0"
+                                               "z",
+                                               25));
 }
 
 TEST_F(PrintOutput, WideWritesGiveOneBytePerCharacter) {

@@ -15,7 +15,8 @@ class TempFolder {
  public:
   TempFolder() {
     std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() / ("lumetra-test-" + std::to_string(seed()) + std::to_string(seed()));
+    path_ =
+        std::filesystem::temp_directory_path() / ("lumetra-test-" + std::to_string(seed()) + std::to_string(seed()));
     std::filesystem::create_directories(path_);
   }
   ~TempFolder() {

@@ -56,9 +56,9 @@ TEST(CodePage850, DecodesUtf8AndRejectsInvalidForms) {
 }
 
 TEST(CodePage850, TypedNameBecomesUtf8) {
-  EXPECT_EQ(converted_name("M\x84rz.csv"), "M\xC3\xA4rz.csv");                 // März.csv typed
+  EXPECT_EQ(converted_name("M\x84rz.csv"), "M\xC3\xA4rz.csv");  // März.csv typed
   EXPECT_EQ(converted_name("\x8E\x99\x9A\xE1\xC9"), "\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xE2\x95\x94");
-  EXPECT_EQ(converted_name("M\xC3\xA4rz.csv"), "M\xC3\xA4rz.csv");            // valid UTF-8 stays
+  EXPECT_EQ(converted_name("M\xC3\xA4rz.csv"), "M\xC3\xA4rz.csv");  // valid UTF-8 stays
   EXPECT_EQ(converted_name("C:\\daten\\pv.csv"), "C:\\daten\\pv.csv");
   EXPECT_EQ(converted_name(""), "");
 }

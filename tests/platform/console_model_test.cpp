@@ -1,8 +1,7 @@
 // Console operations on the model, through the test console.
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>

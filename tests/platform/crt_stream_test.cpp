@@ -4,12 +4,12 @@
 #include "platform/crt_stream.h"
 
 #include <gtest/gtest.h>
-
-#include <cerrno>
-#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <string>
 #include <vector>
 
 #include "files/temp_folder.h"
@@ -44,7 +44,10 @@ TEST(CrtStream, TextModeTurnsCrLfIntoLfAndEndsAtCtrlZ) {
       {"lone CR inside", "a\rb\n", "a\rb\n"},
       {"lone CR last", "ab\r", "ab\r"},
       {"CR before a pair", "a\r\r\nb", "a\r\nb"},
-      {"Ctrl+Z ends the input", "ab\r\ncd\x1A" "ef\r\n", "ab\ncd"},
+      {"Ctrl+Z ends the input",
+       "ab\r\ncd\x1A"
+       "ef\r\n",
+       "ab\ncd"},
       {"CR before Ctrl+Z", "ab\r\x1A", "ab\r"},
       {"zero bytes", std::string("a\0b\r\n\0", 6), std::string("a\0b\n\0", 5)},
       {"pair across a refill", boundary_pair, std::string(crt_stream_buffer_size - 1, 'a') + "\nb"},
@@ -72,7 +75,9 @@ TEST(CrtStream, TextModeTurnsCrLfIntoLfAndEndsAtCtrlZ) {
 
 TEST(CrtStream, TextModePositionsCountFileBytes) {
   TempFolder folder;
-  const std::string path = folder.write("lines", "ab\r\ncd\r\n\x1A" "rest");
+  const std::string path = folder.write("lines",
+                                        "ab\r\ncd\r\n\x1A"
+                                        "rest");
   CrtStream stream;
   ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
   char line[16];

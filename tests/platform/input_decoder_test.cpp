@@ -26,8 +26,8 @@ struct KeyEvent {
 };
 
 std::ostream& operator<<(std::ostream& out, const KeyEvent& key) {
-  return out << std::hex << "{vk " << key.vk << ", scan " << key.scan << ", char " << int{key.character}
-             << ", state " << key.state << "}";
+  return out << std::hex << "{vk " << key.vk << ", scan " << key.scan << ", char " << int{key.character} << ", state "
+             << key.state << "}";
 }
 
 void feed(InputDecoder& decoder, std::string_view bytes, std::uint64_t now_ms = 0) {
@@ -146,7 +146,9 @@ constexpr KeyCase key_cases[] = {
     {"\x1b[1;5P", {0x70, 0x3B, 0, ctrl}},
     {"\x1b[1;2R", {0x72, 0x3D, 0, shift}},  // no query pending: Shift+F3
     // Alt as an ESC prefix
-    {"\x1b" "a", {0x41, 0x1E, 'a', alt}},
+    {"\x1b"
+     "a",
+     {0x41, 0x1E, 'a', alt}},
     {"\x1b\x7F", {0x08, 0x0E, 0x08, alt}},
     {"\x1b\x01", {0x41, 0x1E, 0x01, alt | ctrl}},
     {"\x1b\xC3\xA4", {0xDE, 0x28, 0x84, alt}},
@@ -179,11 +181,8 @@ TEST(InputDecoder, DecodesSequencesSplitAtEveryByte) {
 TEST(InputDecoder, DecodesSeveralKeysOfOneRead) {
   InputDecoder decoder;
   feed(decoder, "ab\x1b[Dc\r");
-  const std::vector<KeyEvent> expected{{0x41, 0x1E, 'a', 0},
-                                       {0x42, 0x30, 'b', 0},
-                                       {0x25, 0x4B, 0, enh},
-                                       {0x43, 0x2E, 'c', 0},
-                                       {0x0D, 0x1C, 0x0D, 0}};
+  const std::vector<KeyEvent> expected{
+      {0x41, 0x1E, 'a', 0}, {0x42, 0x30, 'b', 0}, {0x25, 0x4B, 0, enh}, {0x43, 0x2E, 'c', 0}, {0x0D, 0x1C, 0x0D, 0}};
   EXPECT_EQ(take_keys(decoder), expected);
 }
 
@@ -212,11 +211,11 @@ TEST(InputDecoder, IncompleteSequenceEndsAtTimeout) {
     std::vector<KeyEvent> keys;
   };
   const Case cases[] = {
-      {"\x1b[", {{0xDB, 0x1A, '[', alt}}},             // Alt+[
-      {"\x1bO", {{0x4F, 0x18, 'O', alt | shift}}},     // Alt+O
-      {"\x1b\x1b", {{0x1B, 0x01, 0x1B, alt}}},         // Alt+Escape
-      {"\x1b[1;", {}},                                 // a sequence cut short is dropped
-      {"\xC3", {{0xBF, 0x35, '?', shift}}},            // a character cut short
+      {"\x1b[", {{0xDB, 0x1A, '[', alt}}},          // Alt+[
+      {"\x1bO", {{0x4F, 0x18, 'O', alt | shift}}},  // Alt+O
+      {"\x1b\x1b", {{0x1B, 0x01, 0x1B, alt}}},      // Alt+Escape
+      {"\x1b[1;", {}},                              // a sequence cut short is dropped
+      {"\xC3", {{0xBF, 0x35, '?', shift}}},         // a character cut short
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
@@ -230,8 +229,8 @@ TEST(InputDecoder, IncompleteSequenceEndsAtTimeout) {
 }
 
 TEST(InputDecoder, DropsUnknownCsiWhole) {
-  const std::string_view cases[] = {"\x1b[99X", "\x1b[?1;2c", "\x1b[200~", "\x1b[9~", "\x1b[2A", "\x1b[1 q",
-                                    "\x1b[I", "\x1b[5;5;5~", "\x1bOx"};
+  const std::string_view cases[] = {"\x1b[99X", "\x1b[?1;2c", "\x1b[200~",   "\x1b[9~", "\x1b[2A",
+                                    "\x1b[1 q", "\x1b[I",     "\x1b[5;5;5~", "\x1bOx"};
   for (const std::string_view bytes : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(bytes)));
     InputDecoder decoder;
@@ -272,11 +271,27 @@ TEST(InputDecoder, KeysTranslateToKeyCodes) {
     KeyCode code;
   };
   const Case cases[] = {
-      {"\x1b[H", 0x47FF},  {"\x1bOP", 0x3BFF},  {"\x1b[3~", 0x53FF}, {"\x1b" "a", 0x1EFF},
-      {"\x01", 1},         {"\x1b[1;3S", 0x6BFF}, {"\x1b[A", 0x48FF},  {"\x1b[1;5D", 0x73FF},
-      {"\x1b[Z", 0x0FFF},  {"\x1b\x7F", 0xE0FF}, {"\x1b", 27},        {"\r", 13},
-      {"\n", 10},          {"\x7F", 8},         {"\t", 9},           {"\xC3\xA4", 0x84},
-      {"A", 'A'},          {"\x1b[24~", 0x86FF}, {std::string_view("\0", 1), no_key},
+      {"\x1b[H", 0x47FF},
+      {"\x1bOP", 0x3BFF},
+      {"\x1b[3~", 0x53FF},
+      {"\x1b"
+       "a",
+       0x1EFF},
+      {"\x01", 1},
+      {"\x1b[1;3S", 0x6BFF},
+      {"\x1b[A", 0x48FF},
+      {"\x1b[1;5D", 0x73FF},
+      {"\x1b[Z", 0x0FFF},
+      {"\x1b\x7F", 0xE0FF},
+      {"\x1b", 27},
+      {"\r", 13},
+      {"\n", 10},
+      {"\x7F", 8},
+      {"\t", 9},
+      {"\xC3\xA4", 0x84},
+      {"A", 'A'},
+      {"\x1b[24~", 0x86FF},
+      {std::string_view("\0", 1), no_key},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));

@@ -1,9 +1,8 @@
 // Terminal renderer: the bytes it writes, fed into a terminal emulator
 // (libvterm), must show exactly what the console model holds.
+#include <gtest/gtest.h>
 #include <iconv.h>
 #include <vterm.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
@@ -152,8 +151,8 @@ TEST(TerminalRenderer, SendsAWholeSgrWithDefaultColoursLeftToTheTerminal) {
     WORD attribute;
     const char* sgr;
   };
-  const Case cases[] = {{0x07, "\x1b[0m"}, {0x0E, "\x1b[0;93m"}, {0x1E, "\x1b[0;93;44m"}, {0x70, "\x1b[0;30;47m"},
-                        {0xC9, "\x1b[0;94;101m"}, {0x107, "\x1b[0m"}};
+  const Case cases[] = {{0x07, "\x1b[0m"},       {0x0E, "\x1b[0;93m"},     {0x1E, "\x1b[0;93;44m"},
+                        {0x70, "\x1b[0;30;47m"}, {0xC9, "\x1b[0;94;101m"}, {0x107, "\x1b[0m"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sgr + 1);
     RenderedConsole rendered(10, 3);
@@ -262,8 +261,7 @@ TEST(TerminalRenderer, RandomOperationSequencesKeepTheTerminalInStep) {
           (void)SetConsoleWindowInfo(output(), TRUE, &window);
           break;
         }
-        default:
-          (void)Beep(1000, 10);
+        default: (void)Beep(1000, 10);
       }
       expect_same_screen(rendered);
     }

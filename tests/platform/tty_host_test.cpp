@@ -1,6 +1,7 @@
 // Terminal host on a real pseudo-terminal: start-up query, raw input, the
 // interrupt key, hang-up and the restore at exit (through tty_host_probe).
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -8,8 +9,6 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
@@ -57,7 +56,9 @@ class ProbeOnTerminal {
   // Reads the terminal's output until it holds needle; true when it came.
   bool await_output(std::string_view needle) { return await(master_, screen_, needle, timeout_ms); }
   // Reads standard error until it holds line.
-  bool await_report(std::string_view line, int limit_ms = timeout_ms) { return await(errors_, reports_, line, limit_ms); }
+  bool await_report(std::string_view line, int limit_ms = timeout_ms) {
+    return await(errors_, reports_, line, limit_ms);
+  }
   void type(std::string_view bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
   void resize(int columns, int rows) {
     winsize size{};
@@ -104,7 +105,8 @@ class ProbeOnTerminal {
   static bool await(int fd, std::string& seen, std::string_view needle, int limit_ms) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
     while (seen.find(needle) == std::string::npos) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       pollfd poll_fd{fd, POLLIN, 0};
       if (left.count() <= 0 || poll(&poll_fd, 1, static_cast<int>(left.count())) <= 0) return false;
       char bytes[1024];

@@ -44,7 +44,8 @@ class FaultProbe {
     if (pid_ != 0) return;
     const int error_fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int null_fd = open("/dev/null", O_WRONLY);
-    if (error_fd < 0 || null_fd < 0 || dup2(error_fd, STDERR_FILENO) < 0 || dup2(null_fd, STDOUT_FILENO) < 0) _exit(102);
+    if (error_fd < 0 || null_fd < 0 || dup2(error_fd, STDERR_FILENO) < 0 || dup2(null_fd, STDOUT_FILENO) < 0)
+      _exit(102);
     execl(program.c_str(), program.c_str(), records.c_str(), module.c_str(), way.c_str(), static_cast<char*>(nullptr));
     _exit(103);
   }

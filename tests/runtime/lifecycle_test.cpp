@@ -32,7 +32,9 @@ TEST(Lifecycle, ProcessorClassAndTheDecision) {
       // The extended model bits (16 to 19) are shifted out of the 32 bits.
       {"family 6", with_identification(0x0009'06EA, 0xBFEB'FBFF), 0x6FEB'FBFF, false},
       {"family 15", with_identification(0x0002'0F29, 0x0000'0001), 0xF290'0001, false},
-      {"alignment flag only", {.alignment_check_flag_toggles = true, .eax = 0x0F00, .edx = 0xFFFF'FFFF}, 0x4000'0000,
+      {"alignment flag only",
+       {.alignment_check_flag_toggles = true, .eax = 0x0F00, .edx = 0xFFFF'FFFF},
+       0x4000'0000,
        false},
       {"neither flag", {.eax = 0x0F00, .edx = 0xFFFF'FFFF}, 0x3000'0000, true},
   };

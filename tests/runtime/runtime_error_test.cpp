@@ -1,15 +1,14 @@
 // Tests of the error context, raising, the index checks and the abort path
 // (through a probe process that ends by it).
-#include <gtest/gtest.h>
+#include "runtime/runtime_error.h"
 
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
-
-#include "runtime/runtime_error.h"
 
 namespace lumetra {
 namespace {
@@ -66,12 +65,14 @@ TEST(RuntimeError, AbortMessagesAndExitCodes) {
       {{"lumetra", "", "raise", "0", "0"}, start + "0 ()" + in_main, 0},
       {{"-", "main", "raise", "3", "7"}, start + "3 (file I/O error) at line 7\r\n\r\n", 3},
       {{"lumetra", "-", "raise", "3", "7"}, start + "3 (file I/O error) at line 7 of lumetra()\r\n\r\n", 3},
-      {{"lumetra", "", "raise", "1", "2", "other"}, start + "1 (illegal function call) at line 2 of other::()\r\n\r\n",
+      {{"lumetra", "", "raise", "1", "2", "other"},
+       start + "1 (illegal function call) at line 2 of other::()\r\n\r\n",
        1},
       {{"lumetra", "", "raise", "-3", "5"}, start + "-3 at line 5 of lumetra::()\r\n\r\n", 253},
       {{"lumetra", "", "raise", "16", "-1"}, start + "16" + in_main, 16},
       {{long_module, "", "raise", "2", "16"},
-       (start + "2 (file not found) at line 16 of " + long_module).substr(0, 1023), 2},
+       (start + "2 (file not found) at line 16 of " + long_module).substr(0, 1023),
+       2},
       {{"lumetra", "", "retry"}, start + "5 (illegal resume)" + in_main, 5},
       {{"lumetra", "", "continue"}, start + "5 (illegal resume)" + in_main, 5},
       {{"lumetra", "", "resume", "retry", "continue"}, start + "5 (illegal resume)" + in_main, 5},

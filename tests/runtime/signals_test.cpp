@@ -23,10 +23,8 @@ TEST(Signals, FaultsEndWithTheirErrorAndTheFileClosed) {
     const char* text;
   };
   const Case cases[] = {
-      {"segfault", 12, "\"segmentation violation\" signal"},
-      {"overflow", 12, "\"segmentation violation\" signal"},
-      {"divide", 11, "\"floating point error\" signal"},
-      {"illegal", 10, "\"illegal instruction\" signal"},
+      {"segfault", 12, "\"segmentation violation\" signal"}, {"overflow", 12, "\"segmentation violation\" signal"},
+      {"divide", 11, "\"floating point error\" signal"},     {"illegal", 10, "\"illegal instruction\" signal"},
       {"abort", 14, "\"abnormal termination\" signal"},
   };
   const std::string records = fault_probe_records();

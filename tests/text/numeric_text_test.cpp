@@ -1,21 +1,39 @@
 // Tests of reading numbers from text and writing integers as text.
+#include "text/numeric_text.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <limits>
 #include <string>
 
-#include "text/numeric_text.h"
-
 namespace lumetra {
 namespace {
 
 TEST(NumericText, NumericValue) {
   const std::pair<const char*, double> cases[] = {
-      {"", 0.0},        {"   ", 0.0},    {"&", 0.0},        {" 12", 12.0},     {"12abc", 12.0},   {"1,5", 1.0},
-      {".5", 0.5},      {"-2.25", -2.25}, {"1d2", 100.0},   {"1D2", 100.0},    {"2.5d-1", 0.25},  {"dd", 0.0},
-      {"&h1F", 31.0},   {"&B102", 2.0},  {"&o17", 15.0},    {"&O78", 7.0},     {"&H", 0.0},       {"&x1", 0.0},
-      {"&H-1", 0.0},    {"\t&H10", 0.0}, {"  &H10", 16.0},  {"&HFFFFFFFFFFFFFFFF", -1.0},
+      {"", 0.0},
+      {"   ", 0.0},
+      {"&", 0.0},
+      {" 12", 12.0},
+      {"12abc", 12.0},
+      {"1,5", 1.0},
+      {".5", 0.5},
+      {"-2.25", -2.25},
+      {"1d2", 100.0},
+      {"1D2", 100.0},
+      {"2.5d-1", 0.25},
+      {"dd", 0.0},
+      {"&h1F", 31.0},
+      {"&B102", 2.0},
+      {"&o17", 15.0},
+      {"&O78", 7.0},
+      {"&H", 0.0},
+      {"&x1", 0.0},
+      {"&H-1", 0.0},
+      {"\t&H10", 0.0},
+      {"  &H10", 16.0},
+      {"&HFFFFFFFFFFFFFFFF", -1.0},
       {"&H10000000000000002", 2.0}};  // a seventeenth digit shifts the first one out
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);

@@ -26,12 +26,11 @@ TEST(TextOperations, SubTextsTakeTheirArgumentAsVariableOrTemporary) {
     std::int32_t start, count;
     const char* expected;
   };
-  const Case cases[] = {
-      {'m', "abcde", 2, 3, "bcd"},  {'m', "abcde", 0, 2, ""},     {'m', "abcde", 5, 1, "e"},
-      {'m', "abcde", 6, 1, ""},     {'m', "abcde", 2, 0, ""},     {'m', "abcde", 3, -1, "cde"},
-      {'m', "abcde", 3, 99, "cde"}, {'m', nullptr, 1, 1, ""},     {'l', "abc", 0, 2, "ab"},
-      {'l', "abc", 0, 0, ""},       {'l', "abc", 0, -1, ""},      {'l', "abc", 0, 9, "abc"},
-      {'r', "abc", 0, 2, "bc"},     {'r', "abc", 0, -2, ""},      {'r', "abc", 0, 9, "abc"}};
+  const Case cases[] = {{'m', "abcde", 2, 3, "bcd"},  {'m', "abcde", 0, 2, ""}, {'m', "abcde", 5, 1, "e"},
+                        {'m', "abcde", 6, 1, ""},     {'m', "abcde", 2, 0, ""}, {'m', "abcde", 3, -1, "cde"},
+                        {'m', "abcde", 3, 99, "cde"}, {'m', nullptr, 1, 1, ""}, {'l', "abc", 0, 2, "ab"},
+                        {'l', "abc", 0, 0, ""},       {'l', "abc", 0, -1, ""},  {'l', "abc", 0, 9, "abc"},
+                        {'r', "abc", 0, 2, "bc"},     {'r', "abc", 0, -2, ""},  {'r', "abc", 0, 9, "abc"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.operation << " " << (c.text ? c.text : "absent") << " " << c.start << " "
                                     << c.count);
@@ -55,8 +54,8 @@ TEST(TextOperations, CompareIsUnsignedAndAbsentCountsAsEmpty) {
     const char *a, *b;
     std::int32_t expected;
   };
-  const Case cases[] = {{"ab", "abc", -1}, {"b", "abc", 1},      {"abc", "abc", 0},   {"\x80", "z", 1},
-                        {nullptr, "", 0},  {nullptr, "a", -1},   {"a", nullptr, 1},   {nullptr, nullptr, 0}};
+  const Case cases[] = {{"ab", "abc", -1}, {"b", "abc", 1},    {"abc", "abc", 0}, {"\x80", "z", 1},
+                        {nullptr, "", 0},  {nullptr, "a", -1}, {"a", nullptr, 1}, {nullptr, nullptr, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << (c.a ? c.a : "absent") << " vs " << (c.b ? c.b : "absent"));
     EXPECT_EQ(compare_text(c.a, c.b), c.expected);

@@ -21,9 +21,12 @@ TEST(TextPool, RunsOutAfterLastTemporaryAndReleasingMakesRoom) {
   for (int i = 0; i < text_pool_size; ++i) held.push_back(text_from_literal("a", 1));
   ASSERT_FALSE(held.back().is_shared_empty());
   const std::pair<const char*, std::function<TempText()>> makers[] = {
-      {"literal", [] { return text_from_literal("abc", 3); }}, {"mid", [] { return mid_text("abc", 1, 2); }},
-      {"left", [] { return left_text("abc", 2); }},            {"right", [] { return right_text("abc", 2); }},
-      {"trim", [] { return trim_leading_blanks(" a"); }},      {"integer", [] { return integer_to_text(42); }}};
+      {"literal", [] { return text_from_literal("abc", 3); }},
+      {"mid", [] { return mid_text("abc", 1, 2); }},
+      {"left", [] { return left_text("abc", 2); }},
+      {"right", [] { return right_text("abc", 2); }},
+      {"trim", [] { return trim_leading_blanks(" a"); }},
+      {"integer", [] { return integer_to_text(42); }}};
   for (const auto& [name, make] : makers) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(make().is_shared_empty());

@@ -17,11 +17,10 @@ TEST(TextSearch, EdgeRules) {
     const char *text, *pattern;
     std::int32_t expected;
   };
-  const Case cases[] = {
-      {1, "12:00;3.5", ";", 6}, {1, "12:00", ";", 0},   {1, "abc", "", 0},    {1, nullptr, "a", 0},
-      {1, "abc", nullptr, 0},   {4, "abc", "c", 0},     {3, "abc", "c", 3},   {0, "abc", "a", 0},
-      {1, "abc", "abc", 1},     {2, "abc", "abc", 0},   {1, "ab", "abc", 0},  {2, "abab", "ab", 3},
-      {1, "a\xff\x80", "\xff\x80", 2}};
+  const Case cases[] = {{1, "12:00;3.5", ";", 6},       {1, "12:00", ";", 0}, {1, "abc", "", 0},   {1, nullptr, "a", 0},
+                        {1, "abc", nullptr, 0},         {4, "abc", "c", 0},   {3, "abc", "c", 3},  {0, "abc", "a", 0},
+                        {1, "abc", "abc", 1},           {2, "abc", "abc", 0}, {1, "ab", "abc", 0}, {2, "abab", "ab", 3},
+                        {1, "a\xff\x80", "\xff\x80", 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.start << " " << (c.text ? c.text : "absent") << " "
                                     << (c.pattern ? c.pattern : "absent"));
