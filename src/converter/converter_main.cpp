@@ -84,10 +84,11 @@ void ask_names(MainState& state) noexcept {
   terminate_with_code(0);
 }
 
-void convert_all(MainState& state) noexcept {
-  file_read_line(source_file, state.current_line);  // the header, never examined
-  print_text(console, "  Konvertiere...", line_end);
-  state.record_count = 0;
+// Reads the data lines and converts them. An interrupt or termination
+// request waits for the record being made: the records converted so far are
+// written out before it is carried out.
+void convert_lines(MainState& state) noexcept {
+  const HoldRequests hold;
   for (;;) {
     // A line that lies whole in the source's buffer is taken from there;
     // the text is the one file_read_line would read.
@@ -98,8 +99,16 @@ void convert_all(MainState& state) noexcept {
       line = state.current_line.view();
     }
     if (state.converter.convert_line(line)) ++state.record_count;
+    if (request_waiting()) [[unlikely]] break;
   }
   state.converter.finish();
+}
+
+void convert_all(MainState& state) noexcept {
+  file_read_line(source_file, state.current_line);  // the header, never examined
+  print_text(console, "  Konvertiere...", line_end);
+  state.record_count = 0;
+  convert_lines(state);
   const HoldRequests hold;  // no abort while the target's last bytes are written out
   check(file_close(source_file), line_close_files);
   check(file_close(target_file), line_close_files);

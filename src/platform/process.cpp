@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 
 namespace lumetra {
 
@@ -78,8 +79,9 @@ void raise_default_signal(int signal_number) noexcept {
   raise(signal_number);
 }
 
-void wait_for_ending_signal() noexcept {
-  for (;;) pause();
+void wait_for_signal() noexcept {
+  const timespec step{0, 10'000'000};
+  nanosleep(&step, nullptr);  // cut short by a signal
 }
 
 void exit_immediately(std::int32_t code) noexcept { _exit(code); }

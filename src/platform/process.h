@@ -42,8 +42,9 @@ void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
 void ignore_broken_pipe() noexcept;
 // Restores the default action of the signal and delivers it to the process.
 void raise_default_signal(int signal_number) noexcept;
-// Waits until a signal ends the process.
-[[noreturn]] void wait_for_ending_signal() noexcept;
+// Waits until a signal handler has run, or 10 ms at most (a signal that came
+// just before the call is not waited for).
+void wait_for_signal() noexcept;
 // Ends the process at once with the code, running no exit handlers.
 [[noreturn]] void exit_immediately(std::int32_t code) noexcept;
 

@@ -192,7 +192,7 @@ void terminate_with_code(std::int32_t code) noexcept {
   if (handling_signal()) exit_from_signal_handler(code);
   // A console being closed has sent its termination request, which ends the
   // process; the key its close handler added must not end it normally first.
-  if (console_closing()) wait_for_ending_signal();
+  if (console_closing()) await_request();
   hold_requests_until_exit();
   exit_process(code);
 }

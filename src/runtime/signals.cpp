@@ -19,6 +19,7 @@ std::array<std::int32_t, signal_count> signal_errors{};
 // exit under way), and the request that waits for them.
 volatile std::sig_atomic_t request_holds = 0;
 volatile std::sig_atomic_t waiting_signal = 0;
+volatile std::sig_atomic_t requests_taken = 0;
 volatile std::sig_atomic_t in_handler = 0;
 
 bool is_request(int signal_number) noexcept {
@@ -26,6 +27,7 @@ bool is_request(int signal_number) noexcept {
 }
 
 void handle_signal(int signal_number) noexcept {
+  if (is_request(signal_number)) requests_taken = 1;
   if (request_holds > 0 && is_request(signal_number)) {
     waiting_signal = signal_number;  // carried out when the hold ends, if ever
     return;
@@ -79,6 +81,17 @@ void on_runtime_signal(int signal_number) noexcept {
 }
 
 void hold_requests_until_exit() noexcept { request_holds = request_holds + 1; }
+
+bool request_waiting() noexcept { return waiting_signal != 0; }
+
+void await_request() noexcept {
+  while (requests_taken == 0) wait_for_signal();
+  if (waiting_signal != 0) {
+    const int signal_number = waiting_signal;
+    waiting_signal = 0;
+    on_runtime_signal(signal_number);
+  }
+}
 
 HoldRequests::HoldRequests() noexcept { request_holds = request_holds + 1; }
 

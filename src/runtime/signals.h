@@ -30,6 +30,13 @@ void on_runtime_signal(int signal_number) noexcept;
 // pending message undisturbed, and the exit code stays the one chosen.
 void hold_requests_until_exit() noexcept;
 
+// True when a held request waits to be carried out.
+[[nodiscard]] bool request_waiting() noexcept;
+// Waits until an interrupt, termination request or hang-up has arrived, and
+// carries out one that is held. Returns when the request arrived earlier and
+// is being carried out already.
+void await_request() noexcept;
+
 // While a HoldRequests lives, an interrupt, termination request or hang-up
 // waits and the abort is carried out when it ends: held around writing
 // records and closing files, so that the target always ends with a whole
