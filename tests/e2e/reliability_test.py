@@ -123,20 +123,7 @@ class SignalledConversionTest(unittest.TestCase):
     def test_hang_up_of_the_terminal_during_the_conversion(self):
         """The program on a pseudo-terminal, its names typed; the console host
         turns the hang-up into a termination request."""
-        master, terminal = os.openpty()
-        self.addCleanup(os.close, master)
-        self.addCleanup(os.close, terminal)
-        fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 25, 80, 0, 0))
-        mode_before = termios.tcgetattr(terminal)
-        process = subprocess.Popen([binary()], cwd=self.folder, stdin=terminal, stdout=terminal,
-                                   stderr=subprocess.PIPE, start_new_session=True, preexec_fn=lambda: os.nice(10),
-                                   env=dict(os.environ, TERM="xterm", LANG="C.UTF-8"))
-        self.addCleanup(process.stderr.close)
-        screen = ScreenReader(master)
-        self.assertTrue(screen.wait_for(b"Quelldatei"), screen.bytes)
-        os.write(master, b"source.csv\r")
-        self.assertTrue(screen.wait_for(b"Zieldatei"), screen.bytes)
-        os.write(master, b"target.txt\r")
+        process, terminal, mode_before, screen = run_on_terminal(self, self.folder, preexec_fn=lambda: os.nice(10))
         self.wait_for_records_on_disk(process, 0.2)
         process.send_signal(signal.SIGHUP)
         stderr = process.stderr.read()
@@ -157,23 +144,32 @@ class HangUpDuringTheFinalWaitTest(unittest.TestCase):
         (folder / "source.csv").write_bytes(b"Zeit;Wert\r\n120000;1.5;2;3\r\n")
         for attempt in range(5):
             with self.subTest(attempt=attempt):
-                master, terminal = os.openpty()
-                self.addCleanup(os.close, master)
-                self.addCleanup(os.close, terminal)
-                process = subprocess.Popen([binary()], cwd=folder, stdin=terminal, stdout=terminal,
-                                           stderr=subprocess.PIPE, start_new_session=True,
-                                           env=dict(os.environ, TERM="xterm", LANG="C.UTF-8"))
-                self.addCleanup(process.stderr.close)
-                screen = ScreenReader(master)
-                self.assertTrue(screen.wait_for(b"Quelldatei"), screen.bytes)
-                os.write(master, b"source.csv\r")
-                self.assertTrue(screen.wait_for(b"Zieldatei"), screen.bytes)
-                os.write(master, b"target.txt\r")
+                process, _, _, screen = run_on_terminal(self, folder)
                 self.assertTrue(screen.wait_for(b"geschrieben."), screen.bytes)
                 process.send_signal(signal.SIGHUP)
                 stderr = process.stderr.read()
                 self.assertEqual((process.wait(timeout=30), stderr), (13, TERMINATION))
                 self.assertEqual((folder / "target.txt").read_bytes(), b"$1;1;43200;1,5;2;3;0\r\n")
+
+
+def run_on_terminal(test, folder, **options):
+    """Starts lumetra on a new pseudo-terminal of 80 x 25 in folder and types
+    the two names. Returns the process, the terminal, its mode before the
+    start and its screen."""
+    master, terminal = os.openpty()
+    test.addCleanup(os.close, master)
+    test.addCleanup(os.close, terminal)
+    fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 25, 80, 0, 0))
+    mode_before = termios.tcgetattr(terminal)
+    process = subprocess.Popen([binary()], cwd=folder, stdin=terminal, stdout=terminal, stderr=subprocess.PIPE,
+                               start_new_session=True, env=dict(os.environ, TERM="xterm", LANG="C.UTF-8"), **options)
+    test.addCleanup(process.stderr.close)
+    screen = ScreenReader(master)
+    test.assertTrue(screen.wait_for(b"Quelldatei"), screen.bytes)
+    os.write(master, b"source.csv\r")
+    test.assertTrue(screen.wait_for(b"Zieldatei"), screen.bytes)
+    os.write(master, b"target.txt\r")
+    return process, terminal, mode_before, screen
 
 
 class ScreenReader:
