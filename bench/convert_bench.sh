@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Whole-program benchmark: lumetra converting a large measurement log, against
-# cat copying the same file (cat copies inside the kernel where it can), dd
-# copying it through a 64 KiB buffer (the bytes pass through the program, as
-# lumetra's do) and a mawk script doing the same conversion. Builds lumetra
-# (Release), generates a deterministic log of LINES lines (10 million, about
-# 240 MB, CR LF) once, then times the peers alternately, RUNS times each after
-# one warm-up run, and prints the median times, lumetra's throughput, the
-# ratios and lumetra's peak resident memory.
+# the copy floor (bench/copy_floor.cpp: the source read in 1 MiB blocks and as
+# many bytes as lumetra's target written, each byte touched once: what any
+# converter must at least do), cat copying the same file (inside the kernel
+# where it can), dd copying it through a 64 KiB buffer and a mawk script doing
+# the same conversion. Builds lumetra (Release), generates a deterministic log
+# of LINES lines (10 million, about 240 MB, CR LF) once, then times the peers
+# alternately, RUNS times each after one warm-up run, and prints the median
+# times, lumetra's throughput, the ratios and lumetra's peak resident memory.
 #
 # Usage: bench/convert_bench.sh [data folder]
 #   With a folder, the log is kept there and reused by later runs; without
@@ -44,13 +45,19 @@ make_log() {
   mv "$log.part" "$log"
 }
 
+build_floor() {
+  c++ -std=c++20 -O2 -o "$data/copy_floor" "$repo/bench/copy_floor.cpp"
+}
+
 # The peers. Each runs one conversion or copy of the log; add a peer by
 # writing run_NAME and listing NAME in peers.
 run_lumetra() { printf '%s\n%s\n' "$log" "$data/lumetra-out.txt" | "$lumetra" >/dev/null; }
+# The floor writes what lumetra writes: target size over source size.
+run_floor() { "$data/copy_floor" "$log" "$data/floor-out.txt" "$ratio"; }
 run_cat() { cat "$log" >"$data/cat-out.csv"; }
 run_dd() { dd if="$log" of="$data/dd-out.csv" bs=64K status=none; }
 run_mawk() { mawk -f "$repo/bench/mawk_convert.awk" "$log" >"$data/mawk-out.txt"; }
-peers=(lumetra cat dd)
+peers=(lumetra floor cat dd)
 command -v mawk >/dev/null && peers+=(mawk)
 
 # Seconds one run of a peer takes, wall clock.
@@ -73,9 +80,12 @@ check_output() {
 
 build_lumetra
 make_log
-declare -A times
-for peer in "${peers[@]}"; do "run_$peer"; done  # warm-up: the log in the page cache
+build_floor
+run_lumetra  # warm-up: the log in the page cache, and the size of the target
 check_output
+ratio=$(awk -v out="$(stat -c %s "$data/lumetra-out.txt")" -v source="$(stat -c %s "$log")" 'BEGIN { print out / source }')
+declare -A times
+for peer in "${peers[@]}"; do "run_$peer"; done
 for ((run = 1; run <= runs; run++)); do
   for peer in "${peers[@]}"; do times[$peer]+="$(time_run "$peer") "; done
 done
@@ -89,8 +99,9 @@ for peer in "${peers[@]}"; do
   printf '%-8s %8.3f s   (runs: %s)\n' "$peer" "${medians[$peer]}" "${times[$peer]% }"
 done
 awk -v bytes="$bytes" -v own="${medians[lumetra]}" -v cat="${medians[cat]}" -v dd="${medians[dd]}" \
-    -v mawk="${medians[mawk]:-0}" 'BEGIN {
+    -v floor="${medians[floor]}" -v mawk="${medians[mawk]:-0}" 'BEGIN {
   printf "lumetra  %8.1f MB/s\n", bytes / 1e6 / own
+  printf "ratio    %8.2f x floor\n", own / floor
   printf "ratio    %8.2f x cat\n", own / cat
   printf "ratio    %8.2f x dd\n", own / dd
   if (mawk > 0) printf "mawk     %8.2f x lumetra\n", mawk / own
