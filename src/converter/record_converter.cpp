@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "converter/field_bytes.h"
+#include "converter/plain_record.h"
 #include "converter/time_field.h"
 #include "files/file_slots.h"
 #include "files/print_output.h"
@@ -60,15 +61,23 @@ const char* copy_plain_words(const char* at, const char* end, char*& out, std::i
 }  // namespace
 
 RecordConverter::Outcome RecordConverter::make_record(std::string_view line) noexcept {
+  char* const record = record_room(line.size());
+  const std::size_t plain = make_plain_record(line, record);
+  if (plain != 0) return {{record, plain}};
   return make_record(line, line.data() + std::min(line.find(';'), line.size()));
 }
 
-RecordConverter::Outcome RecordConverter::make_record(std::string_view line, const char* separator) noexcept {
-  // The record is never longer than the line plus head, seconds and tail.
-  const std::size_t most = line.size() + record_head.size() + 11 + 3 + record_tail.size();
+// Room for one more record behind the waiting ones: never longer than the
+// line plus head, seconds and tail, and room for the plain records' vectors.
+char* RecordConverter::record_room(std::size_t line_length) noexcept {
+  const std::size_t most =
+      line_length + std::max(record_head.size() + 11 + 3 + record_tail.size(), plain_record_slack);
   if (output_.size() < waiting_ + most) output_.resize(waiting_ + most);
-  char* const record = output_.data() + waiting_;
-  char* out = record;
+  return output_.data() + waiting_;
+}
+
+RecordConverter::Outcome RecordConverter::make_record(std::string_view line, const char* separator) noexcept {
+  char* out = record_room(line.size());
   std::memcpy(out, record_head.data(), record_head.size());
   out += record_head.size();
   const char* at = line.data();
@@ -101,19 +110,22 @@ RecordConverter::Outcome RecordConverter::finish_record(char* out, std::int32_t 
 }
 
 bool RecordConverter::convert_line(std::string_view line) noexcept {
-  const std::size_t found = line.find(';');
-  if (found == std::string_view::npos) return false;
-  const char* separator = line.data() + found;
-  const Outcome outcome = make_record(line, separator);
-  if (outcome.failed_line != 0) [[unlikely]] {
-    // The index check before a byte stored in a fifth field fails; the
-    // records before the line are complete in the target.
-    finish();
-    const ErrorTarget target = check_index(outcome.failed_index, 1, 4, outcome.failed_line, module_name);
-    if (target != nullptr) target();
-    return false;
+  std::size_t size = make_plain_record(line, record_room(line.size()));
+  if (size == 0) [[unlikely]] {
+    const std::size_t found = line.find(';');
+    if (found == std::string_view::npos) return false;
+    const Outcome outcome = make_record(line, line.data() + found);
+    if (outcome.failed_line != 0) [[unlikely]] {
+      // The index check before a byte stored in a fifth field fails; the
+      // records before the line are complete in the target.
+      finish();
+      const ErrorTarget target = check_index(outcome.failed_index, 1, 4, outcome.failed_line, module_name);
+      if (target != nullptr) target();
+      return false;
+    }
+    size = outcome.record.size();
   }
-  waiting_ += outcome.record.size();
+  waiting_ += size;
   if (waiting_ >= output_batch_size) finish();
   return true;
 }

@@ -44,6 +44,7 @@ class RecordConverter {
   [[nodiscard]] Outcome make_record(std::string_view line) noexcept;
 
  private:
+  char* record_room(std::size_t line_length) noexcept;
   Outcome make_record(std::string_view line, const char* separator) noexcept;
   Outcome finish_record(char* out, std::int32_t fields) noexcept;
 

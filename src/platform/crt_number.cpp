@@ -27,10 +27,6 @@ std::int32_t write_decimal(std::int32_t value, char* out) noexcept {
   // Two digits per division, written from the end backwards straight into
   // the output: division is slow, and the converter writes a number for
   // every record.
-  static constexpr char digit_pairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
   // Work on the magnitude as unsigned so that the smallest value has one.
   std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
   const std::int32_t length = (value < 0 ? 1 : 0) + decimal_digits(magnitude);
@@ -38,13 +34,13 @@ std::int32_t write_decimal(std::int32_t value, char* out) noexcept {
   char* last = out + length;
   while (magnitude >= 100) {
     const std::uint32_t pair = magnitude % 100 * 2;
-    *--last = digit_pairs[pair + 1];
-    *--last = digit_pairs[pair];
+    *--last = decimal_digit_pairs[pair + 1];
+    *--last = decimal_digit_pairs[pair];
     magnitude /= 100;
   }
   if (magnitude >= 10) {
-    *--last = digit_pairs[magnitude * 2 + 1];
-    *--last = digit_pairs[magnitude * 2];
+    *--last = decimal_digit_pairs[magnitude * 2 + 1];
+    *--last = decimal_digit_pairs[magnitude * 2];
   } else {
     *--last = static_cast<char>('0' + magnitude);
   }
