@@ -1,7 +1,8 @@
 # The Windows build (cmake/mingw-w64-x86_64.cmake): the platform layer from
-# its portable units and platform/windows/. Programs use the real console
-# (lumetra_windows_console); the unit tests use the console model behind the
-# test console (lumetra_model_console), as on Linux. Both are object
+# the units of platform/ and platform/windows/. Programs use the real console
+# (lumetra_windows_console); the unit tests use the console model of
+# platform/terminal_console behind the test console (lumetra_model_console),
+# as on Linux, without its terminal parts. Both are object
 # libraries, linked into each program that needs one of them. Every program
 # runs through wine, in a prefix inside the build folder.
 set(LUMETRA_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
@@ -26,15 +27,16 @@ target_link_libraries(lumetra_platform PUBLIC Threads::Threads)
 add_library(lumetra_windows_console OBJECT ${platform}/windows/console_api.cpp)
 target_include_directories(lumetra_windows_console PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
+set(model ${platform}/terminal_console)
 add_library(lumetra_model_console OBJECT
-  ${platform}/console_api.cpp
-  ${platform}/console_host.cpp
-  ${platform}/console_model.cpp
-  ${platform}/fd_io.cpp
-  ${platform}/key_layout.cpp
-  ${platform}/key_map.cpp
-  ${platform}/terminal_charset.cpp
-  ${platform}/terminal_renderer.cpp
-  ${platform}/test_console.cpp
+  ${model}/console_api.cpp
+  ${model}/console_host.cpp
+  ${model}/console_model.cpp
+  ${model}/fd_io.cpp
+  ${model}/key_layout.cpp
+  ${model}/key_map.cpp
+  ${model}/terminal_charset.cpp
+  ${model}/terminal_renderer.cpp
+  ${model}/test_console.cpp
   ${platform}/windows/detached_console_host.cpp)
 target_include_directories(lumetra_model_console PUBLIC ${PROJECT_SOURCE_DIR}/src)

@@ -1,7 +1,7 @@
 // The process's own console host where the console model stands in for the
 // console (the unit tests on Windows): no console at all, the standard
 // handles are files, as when every one of them is redirected.
-#include "platform/console_host.h"
+#include "platform/terminal_console/console_host.h"
 #include "platform/windows/windows_headers.h"
 
 namespace lumetra {

@@ -1,5 +1,5 @@
 // Terminal character set: cell bytes to the terminal's codeset through iconv.
-#include "platform/terminal_charset.h"
+#include "platform/terminal_console/terminal_charset.h"
 
 #if defined(_WIN32)
 #include <windows.h>
