@@ -14,6 +14,7 @@ add_library(lumetra_platform STATIC
   ${platform}/crt_number.cpp
   ${platform}/crt_stream.cpp
   ${platform}/memory.cpp
+  ${platform}/process.cpp
   ${platform}/processor.cpp
   ${platform}/windows/console_code_pages.cpp
   ${platform}/windows/console_control.cpp

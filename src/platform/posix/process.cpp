@@ -10,10 +10,6 @@
 
 namespace lumetra {
 
-void register_exit_handler(void (*handler)()) noexcept { std::atexit(handler); }
-
-void exit_process(std::int32_t code) noexcept { std::exit(code); }
-
 void write_standard_error(std::string_view bytes) noexcept {
   while (!bytes.empty()) {
     const ssize_t written = ::write(STDERR_FILENO, bytes.data(), bytes.size());
@@ -27,12 +23,6 @@ void write_standard_error(std::string_view bytes) noexcept {
 
 namespace lumetra {
 
-const int signal_abort = SIGABRT;
-const int signal_floating_point = SIGFPE;
-const int signal_illegal_instruction = SIGILL;
-const int signal_segmentation = SIGSEGV;
-const int signal_termination = SIGTERM;
-const int signal_interrupt = SIGINT;
 const int signal_hang_up = SIGHUP;
 
 namespace {

@@ -15,10 +15,6 @@
 
 namespace lumetra {
 
-void register_exit_handler(void (*handler)()) noexcept { std::atexit(handler); }
-
-void exit_process(std::int32_t code) noexcept { std::exit(code); }
-
 void write_standard_error(std::string_view bytes) noexcept {
   const ::HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
   while (!bytes.empty()) {
@@ -30,14 +26,8 @@ void write_standard_error(std::string_view bytes) noexcept {
   }
 }
 
-// The C runtime's numbers. Windows has no hang-up: a closing console comes
-// as a termination request.
-const int signal_abort = SIGABRT;
-const int signal_floating_point = SIGFPE;
-const int signal_illegal_instruction = SIGILL;
-const int signal_segmentation = SIGSEGV;
-const int signal_termination = SIGTERM;
-const int signal_interrupt = SIGINT;
+// Windows has no hang-up: a closing console comes as a termination request.
+// The number is the one hang-up has on POSIX systems.
 const int signal_hang_up = 1;
 
 namespace {
