@@ -83,7 +83,9 @@ int system_length(SystemFile file, std::int64_t& length) noexcept {
 
 int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_t length) noexcept {
   struct flock range {};
-  range.l_type = kind == LockKind::Exclusive ? F_WRLCK : kind == LockKind::Shared ? F_RDLCK : F_UNLCK;
+  range.l_type = static_cast<short>(kind == LockKind::Exclusive ? F_WRLCK
+                                    : kind == LockKind::Shared  ? F_RDLCK
+                                                                : F_UNLCK);
   range.l_whence = SEEK_SET;
   range.l_start = static_cast<off_t>(offset);
   range.l_len = static_cast<off_t>(length);
