@@ -1,5 +1,7 @@
 // Console operations with the Windows console's names, types and meaning,
-// served on Linux by the console host (console_host.h).
+// served on Linux by the console emulated on the terminal
+// (terminal_console/console_host.h), on Windows by the real console
+// (windows/console_api.cpp).
 #pragma once
 
 #include <cstdint>

@@ -4,8 +4,8 @@
 
 #include <span>
 
-#include "platform/console_host.h"
-#include "platform/fd_io.h"
+#include "platform/terminal_console/console_host.h"
+#include "platform/terminal_console/fd_io.h"
 
 namespace lumetra {
 
