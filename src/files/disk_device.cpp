@@ -45,7 +45,8 @@ std::int32_t disk_at_end(FileSlot& slot) noexcept {
   // 64-bit positions, so that logs beyond 2 GiB end where they end.
   const bool consumed = stream->tell() >= slot.size;
   if (slot.mode == mode_binary || slot.mode == mode_random) return consumed ? -1 : 0;
-  if (stream->at_eof()) return -1;
+  // A read that failed ends the input: reading on would fail again and again.
+  if (stream->at_eof() || stream->has_error()) return -1;
   return slot.mode == mode_input && consumed ? -1 : 0;
 }
 

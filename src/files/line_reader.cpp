@@ -160,12 +160,12 @@ std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept {
   char chunk[line_chunk_size];
   for (bool first = true;; first = false) {
     const std::int32_t got = stream.gets(chunk, line_chunk_size);
-    if (got == 0) {
-      if (first) release_text(destination);
+    const ChunkEnd end = got == 0 ? ChunkEnd{0, false} : chunk_end(stream, chunk, static_cast<std::size_t>(got));
+    // A line that a failing read cut short is not a line of the file.
+    if (got == 0 || stream.has_error()) {
+      if (first || stream.has_error()) release_text(destination);
       return set_error_number(RuntimeError::FileIoError);
     }
-    // The count delivered decides, so zero bytes inside the line are kept.
-    const ChunkEnd end = chunk_end(stream, chunk, static_cast<std::size_t>(got));
     store_chunk(destination, {chunk, end.text_length}, first);
     if (end.line_ended) return 0;
   }

@@ -12,6 +12,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/file_io.h"
+
 namespace lumetra {
 
 namespace {
@@ -148,7 +150,7 @@ int CrtStream::reopen(const char* path, std::string_view mode) noexcept { return
 int CrtStream::close() noexcept {
   if (fd_ == -1) return 0;
   int result = direction_ == Direction::Writing ? write_out() : 0;
-  if (output_lost_ && result == 0) result = EIO;
+  if (error_ && result == 0) result = EIO;
   // Don't retry close on EINTR: Linux has released the descriptor already.
   if (::close(fd_) == -1 && result == 0) result = errno;
   release();
@@ -193,8 +195,7 @@ bool CrtStream::fill(std::size_t wanted) noexcept {
     end_ = kept;
   }
   while (end_ < wanted) {
-    const ssize_t got =
-        retry_on_interrupt([&] { return ::read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_); });
+    const ssize_t got = file_io_read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_);
     if (got <= 0) {
       if (got == 0) {
         eof_ = true;
@@ -335,7 +336,7 @@ bool CrtStream::begin_writing() noexcept {
 std::size_t CrtStream::write_through(const char* bytes, std::size_t count) noexcept {
   std::size_t written = 0;
   while (written < count) {
-    const ssize_t put = retry_on_interrupt([&] { return ::write(fd_, bytes + written, count - written); });
+    const ssize_t put = file_io_write(fd_, bytes + written, count - written);
     if (put <= 0) {
       fail(put == 0 ? EIO : errno);
       error_ = output_lost_ = true;

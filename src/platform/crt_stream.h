@@ -52,7 +52,7 @@ class CrtStream {
   // stays closed when the open fails.
   [[nodiscard]] int reopen(const char* path, std::string_view mode) noexcept;
   // Flushes and closes. Returns the errno of the final flush, or EIO when an
-  // earlier write failed; the descriptor is closed in every case.
+  // earlier read or write failed; the descriptor is closed in every case.
   int close() noexcept;
   [[nodiscard]] bool is_open() const noexcept { return fd_ != -1; }
 
@@ -124,7 +124,7 @@ class CrtStream {
   bool writable_ = false;
   bool eof_ = false;
   bool error_ = false;
-  bool output_lost_ = false;  // a write failed: close() reports it
+  bool output_lost_ = false;  // a write failed
   Direction direction_ = Direction::None;
   int last_error_ = 0;
   FileIdentity identity_;

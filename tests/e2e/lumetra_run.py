@@ -68,7 +68,7 @@ class LumetraCase(unittest.TestCase):
     def read(self, name):
         return (self.folder / name).read_bytes()
 
-    def run_names(self, names, stdin="pipe", stderr="pipe", stdout=subprocess.PIPE, **extra):
+    def run_names(self, names, stdin="pipe", stderr="pipe", stdout=subprocess.PIPE, timeout=120, **extra):
         """Runs lumetra with `names` as its whole standard input, given through
         a pipe or a file, and standard error captured through a pipe or a file.
         `stdout` and `extra` go to subprocess.run as they are."""
@@ -80,7 +80,7 @@ class LumetraCase(unittest.TestCase):
             completed = subprocess.run(
                 [binary()], cwd=self.folder, stdout=stdout,
                 stderr=subprocess.PIPE if stderr == "pipe" else error_file,
-                timeout=120, check=False, **options, **extra)
+                timeout=timeout, check=False, **options, **extra)
             error_file.seek(0)
             errors = completed.stderr if stderr == "pipe" else error_file.read()
         return Result(completed.stdout, errors, completed.returncode)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "files/file_test_support.h"
+#include "platform/file_io.h"
 
 namespace lumetra {
 namespace {
@@ -75,6 +76,23 @@ std::vector<LineCase> line_cases() {
   };
 }
 
+// Lines as the conversion loop reads them: from the stream's buffer when
+// they lie whole in it, else one by one; at most `limit` of them.
+std::vector<std::string> read_like_the_conversion(FileNumber number, std::size_t limit = 100000) {
+  std::vector<std::string> lines;
+  Text line;
+  while (lines.size() < limit) {
+    std::string_view taken;
+    if (!file_take_buffered_line(number, taken)) {
+      if (file_at_end(number) != 0) break;
+      file_read_line(number, line);
+      taken = line.view();
+    }
+    lines.emplace_back(taken);
+  }
+  return lines;
+}
+
 TEST_F(LineReader, LinesAndTheEndOfFileTestBeforeAndAfterEveryRead) {
   for (const LineCase& c : line_cases()) {
     SCOPED_TRACE(c.name);
@@ -98,19 +116,36 @@ TEST_F(LineReader, LinesTakenFromTheBufferAreTheLinesReadOneByOne) {
   for (const LineCase& c : line_cases()) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(open_input(folder_.write("source.csv", c.file)), 0);
-    std::vector<std::string> lines;
-    Text line;
-    for (;;) {
-      std::string_view taken;
-      if (!file_take_buffered_line(1, taken)) {
-        if (file_at_end(1) != 0) break;
-        file_read_line(1, line);
-        taken = line.view();
-      }
-      lines.emplace_back(taken);
-    }
-    EXPECT_EQ(lines, c.lines);
+    EXPECT_EQ(read_like_the_conversion(1), c.lines);
     ASSERT_EQ(file_close(1), 0);
+  }
+}
+
+// The lines of CR LF text that lie whole in its first `length` bytes.
+std::vector<std::string> whole_lines(std::string_view text, std::size_t length) {
+  std::vector<std::string> lines;
+  text = text.substr(0, length);
+  for (std::size_t end; (end = text.find("\r\n")) != std::string_view::npos; text.remove_prefix(end + 2))
+    lines.emplace_back(text.substr(0, end));
+  return lines;
+}
+
+// A disk that fails to read: the input ends at the failure, the line it cut
+// reads as empty, and closing the file reports the file I/O error.
+TEST_F(LineReader, AReadFailureEndsTheInputWithoutTheCutLine) {
+  std::string content = "header\r\n";
+  for (int i = 0; i < 2000; ++i) content += std::to_string(100000 + i) + ";1.5;230.1\r\n";
+  const std::string path = folder_.write("source.csv", content);
+  for (const std::int64_t readable : {0, 8, 20, 8192 + 5, 20000}) {
+    SCOPED_TRACE(readable);
+    ASSERT_EQ(open_input(path), 0);
+    const FailingReads failing(readable);
+    std::vector<std::string> expected = whole_lines(content, static_cast<std::size_t>(readable));
+    expected.emplace_back();
+    EXPECT_EQ(read_like_the_conversion(1, expected.size() + 10), expected);
+    EXPECT_EQ(file_at_end(1), -1);
+    EXPECT_EQ(file_close(1), 3);
+    EXPECT_TRUE(is_free(1));
   }
 }
 
