@@ -79,10 +79,12 @@ std::int64_t measure_length(CrtStream& stream) noexcept {
   return length;
 }
 
-// Input: the length is taken in byte mode, then the file is read in text mode.
+// Input: the length is taken in byte mode, then the file is read in text
+// mode. A source without a length (a pipe, a device, a file in /proc) gets
+// size 0 and is read until its end.
 std::int32_t open_input(FileSlot& slot, CrtStream& stream, const char* path) noexcept {
   if (stream.open(path, "rb") != 0) return file_not_found;
-  slot.size = measure_length(stream);
+  slot.size = stream.length_known() ? measure_length(stream) : 0;
   if (slot.size == -1) {
     (void)stream.close();
     return illegal_function_call;

@@ -105,6 +105,8 @@ CrtStream& CrtStream::operator=(CrtStream&& other) noexcept {
   direction_ = other.direction_;
   last_error_ = other.last_error_;
   identity_ = other.identity_;
+  regular_ = other.regular_;
+  length_at_open_ = other.length_at_open_;
   buffer_ = std::move(other.buffer_);
   pos_ = other.pos_;
   end_ = other.end_;
@@ -138,6 +140,8 @@ int CrtStream::open(const char* path, std::string_view mode) noexcept {
   readable_ = entry->readable;
   writable_ = entry->writable;
   identity_ = identity_of(info);
+  regular_ = S_ISREG(info.st_mode);
+  length_at_open_ = regular_ ? static_cast<std::int64_t>(info.st_size) : 0;
   last_error_ = 0;
   // An append stream reports the end of the file as its position from the start.
   buffer_offset_ = append_ ? ::lseek(fd_, 0, SEEK_END) : 0;
@@ -145,7 +149,14 @@ int CrtStream::open(const char* path, std::string_view mode) noexcept {
   return 0;
 }
 
-int CrtStream::reopen(const char* path, std::string_view mode) noexcept { return open(path, mode); }
+int CrtStream::reopen(const char* path, std::string_view mode) noexcept {
+  const ModeEntry* entry = find_mode(mode);
+  const bool same_access =
+      entry != nullptr && entry->readable == readable_ && entry->writable == writable_ && entry->append == append_;
+  if (fd_ == -1 || regular_ || !same_access) return open(path, mode);
+  text_ = entry->text_mode;
+  return 0;
+}
 
 int CrtStream::close() noexcept {
   if (fd_ == -1) return 0;
@@ -165,6 +176,8 @@ void CrtStream::release() noexcept {
   buffer_offset_ = 0;
   ctrl_z_free_ = {};
   identity_ = {};
+  regular_ = false;
+  length_at_open_ = 0;
 }
 
 int CrtStream::fail(int error) noexcept {
@@ -196,13 +209,13 @@ bool CrtStream::fill(std::size_t wanted) noexcept {
   }
   while (end_ < wanted) {
     const ssize_t got = file_io_read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_);
+    if (got == 0 && buffer_offset_ + static_cast<std::int64_t>(end_) >= length_at_open_) {
+      eof_ = true;
+      return false;
+    }
     if (got <= 0) {
-      if (got == 0) {
-        eof_ = true;
-      } else {
-        error_ = true;
-        fail(errno);
-      }
+      error_ = true;
+      fail(got == 0 ? EIO : errno);  // a regular file cut short while read
       return false;
     }
     end_ += static_cast<std::size_t>(got);

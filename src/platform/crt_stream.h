@@ -34,7 +34,10 @@ struct FileIdentity {
 // Ctrl+Z byte (0x1A), which stays unread. Positions are always file bytes.
 // A path that names a directory cannot be opened in any mode (EISDIR).
 // Operations that fail return the errno value (0 = success) and keep it in
-// last_error(); reads and writes that fail also set the error indicator.
+// last_error(); reads and writes that fail also set the error indicator. A
+// regular file whose input ends before the length it had at open was cut
+// short while being read: that end is a failed read (EIO), not the end of
+// the file.
 class CrtStream {
  public:
   CrtStream() noexcept = default;
@@ -49,7 +52,9 @@ class CrtStream {
   // Files are created with permissions 0666 less the umask.
   [[nodiscard]] int open(const char* path, std::string_view mode) noexcept;
   // Closes the stream and opens path anew with another mode text; the stream
-  // stays closed when the open fails.
+  // stays closed when the open fails. A pipe or a device is not opened
+  // again, which could lose what it delivers: for a mode of the same access
+  // only the text mode changes.
   [[nodiscard]] int reopen(const char* path, std::string_view mode) noexcept;
   // Flushes and closes. Returns the errno of the final flush, or EIO when an
   // earlier read or write failed; the descriptor is closed in every case.
@@ -101,6 +106,10 @@ class CrtStream {
   [[nodiscard]] int last_error() const noexcept { return last_error_; }
   // The identity of the open file, taken at open.
   [[nodiscard]] FileIdentity identity() const noexcept { return identity_; }
+  // True for a regular file that reported a length above 0 at open. Pipes,
+  // devices and files that report no length (as in /proc) deliver bytes
+  // until a read meets their end.
+  [[nodiscard]] bool length_known() const noexcept { return length_at_open_ > 0; }
 
  private:
   enum class Direction : std::uint8_t { None, Reading, Writing };
@@ -128,6 +137,8 @@ class CrtStream {
   Direction direction_ = Direction::None;
   int last_error_ = 0;
   FileIdentity identity_;
+  bool regular_ = false;             // a regular file, which can be opened again
+  std::int64_t length_at_open_ = 0;  // regular files only; else 0
   std::unique_ptr<char[]> buffer_;
   // Reading: bytes [pos_, end_) of the buffer are unread. Writing: bytes
   // [0, end_) wait to be written. buffer_offset_ is the file position of the

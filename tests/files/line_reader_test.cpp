@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -146,6 +147,45 @@ TEST_F(LineReader, AReadFailureEndsTheInputWithoutTheCutLine) {
     EXPECT_EQ(file_at_end(1), -1);
     EXPECT_EQ(file_close(1), 3);
     EXPECT_TRUE(is_free(1));
+  }
+}
+
+// A file cut short while it is read: the input that ends before the length
+// measured at open is a failed read, and the line it cut is not delivered.
+TEST_F(LineReader, ASourceThatShrinksWhileReadEndsWithAFileError) {
+  std::string content = "header\r\n";
+  for (int i = 0; i < 2000; ++i) content += std::to_string(100000 + i) + ";1.5;230.1\r\n";
+  const std::string path = folder_.write("source.csv", content);
+  ASSERT_EQ(open_input(path), 0);
+  ASSERT_EQ(read_like_the_conversion(1, 3).size(), 3u);
+  constexpr std::size_t kept = 10000 + 7;  // beyond the stream's first buffer, inside a line
+  std::filesystem::resize_file(path, kept);
+  std::vector<std::string> expected = whole_lines(content, kept);
+  expected.erase(expected.begin(), expected.begin() + 3);
+  expected.emplace_back();
+  EXPECT_EQ(read_like_the_conversion(1), expected);
+  EXPECT_EQ(file_close(1), 3);
+}
+
+// Pipes, devices and files that report no length (as in /proc) are read
+// until their end; such a source is at its end at once only when it
+// delivers nothing.
+TEST_F(LineReader, SourcesWithoutALengthAreReadToTheirEnd) {
+  const struct {
+    std::string content;
+    std::vector<std::string> lines;
+  } cases[] = {{"header\r\n081530;1.5\r\n120000;2", {"header", "081530;1.5", "120000;2"}}, {"", {}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], c.content.data(), c.content.size()), static_cast<ssize_t>(c.content.size()));
+    ::close(ends[1]);
+    ASSERT_EQ(open_input("/proc/self/fd/" + std::to_string(ends[0])), 0);
+    ::close(ends[0]);
+    EXPECT_EQ(file_at_end(1), c.lines.empty() ? -1 : 0);
+    EXPECT_EQ(read_like_the_conversion(1), c.lines);
+    EXPECT_EQ(file_close(1), 0);
   }
 }
 
