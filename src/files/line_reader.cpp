@@ -46,24 +46,27 @@ void store_chunk(Text& destination, std::string_view bytes, bool first) noexcept
   (void)append_bytes(destination, bytes);
 }
 
-// Where the line stands after a chunk of `length` bytes. A CR as the last
-// byte of a full chunk ends the line only when the input ends behind it or
-// an LF follows (taken along); else it is a CR inside the line.
+// Where the line stands after a chunk of `length` bytes. A chunk without a
+// line end loses the zero bytes at its end (the padding that a logger losing
+// power leaves behind). A CR as its last byte then ends the line, unless it
+// is the last byte of a full chunk: that one ends the line only when the
+// input ends behind it or an LF follows (taken along), and else stays inside.
 ChunkEnd chunk_end(CrtStream& stream, const char* chunk, std::size_t length) noexcept {
   constexpr std::size_t full_chunk = line_chunk_size - 1;
-  const char last = chunk[length - 1];
-  if (last == '\n') {
+  if (chunk[length - 1] == '\n') {
     const bool pair = length >= 2 && chunk[length - 2] == '\r';
     return {length - 1 - (pair ? 1 : 0), true};
   }
-  if (last != '\r') return {length, false};
-  if (length < full_chunk) return {length - 1, true};  // the read stopped at the end of the input
+  std::size_t kept = length;
+  while (kept > 0 && chunk[kept - 1] == '\0') --kept;
+  if (kept == 0 || chunk[kept - 1] != '\r') return {kept, false};
+  if (kept < full_chunk) return {kept - 1, true};  // zero bytes or the end of the input behind the CR
   const int next = stream.peek();
   if (next == '\n') {
     char line_feed;
     (void)stream.read(&line_feed, 1);
   }
-  return next == '\n' || next == -1 ? ChunkEnd{length - 1, true} : ChunkEnd{length, false};
+  return next == '\n' || next == -1 ? ChunkEnd{kept - 1, true} : ChunkEnd{kept, false};
 }
 
 bool slot_at_end(FileSlot& slot) noexcept {
@@ -133,7 +136,7 @@ bool file_take_buffered_line(FileNumber number, std::string_view& line) noexcept
   FileSlot* slot = slot_for_number(number);
   if (slot == nullptr || slot->ops != &disk_device_ops || slot->mode != mode_input) return false;
   if (slot->put_back_count != 0 || slot->ops->at_end(*slot) != 0) return false;
-  return slot->stream->take_buffered_line(line);
+  return slot->stream->take_buffered_line(line, line_chunk_size - 1);
 }
 
 std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool fill) noexcept {
@@ -153,7 +156,7 @@ std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept {
   // The usual line lies whole in the stream's buffer: take it from there
   // instead of gathering it in chunks; the text is the same.
   std::string_view line;
-  if (stream.take_buffered_line(line)) {
+  if (stream.take_buffered_line(line, line_chunk_size - 1)) {
     store_chunk(destination, line, true);
     return 0;
   }

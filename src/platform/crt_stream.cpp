@@ -281,13 +281,16 @@ std::int32_t CrtStream::gets(char* buffer, std::int32_t size) noexcept {
   return static_cast<std::int32_t>(got);
 }
 
-bool CrtStream::take_buffered_line(std::string_view& line) noexcept {
+bool CrtStream::take_buffered_line(std::string_view& line, std::size_t zeros_within) noexcept {
   if (!text_ || direction_ != Direction::Reading) return false;
   const char* start = buffer_.get() + pos_;
   const void* lf = std::memchr(start, '\n', end_ - pos_);
   if (lf == nullptr) return false;
   std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
   if (!next_bytes_free_of_ctrl_z(length)) return false;
+  // Delivered: the bytes without the CR of a CR LF pair, and the LF.
+  const std::size_t delivered = length + (length > 0 && start[length - 1] == '\r' ? 0 : 1);
+  if (delivered > zeros_within && std::memchr(start, '\0', length) != nullptr) return false;
   pos_ += length + 1;
   for (int i = 0; i < 2 && length > 0 && start[length - 1] == '\r'; ++i) --length;
   line = {start, length};

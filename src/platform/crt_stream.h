@@ -74,9 +74,10 @@ class CrtStream {
   // whole in the buffer: its bytes before the LF, without the CR of a CR LF
   // pair and without one lone CR before that (the bytes a line reader keeps
   // of what gets delivers), taken without copying. False, with nothing taken,
-  // when the line is not whole in the buffer or holds a Ctrl+Z. The view
-  // lives until the next operation on the stream.
-  [[nodiscard]] bool take_buffered_line(std::string_view& line) noexcept;
+  // when the line is not whole in the buffer, holds a Ctrl+Z, or holds a zero
+  // byte and is delivered (its LF included) as more than `zeros_within`
+  // bytes. The view lives until the next operation on the stream.
+  [[nodiscard]] bool take_buffered_line(std::string_view& line, std::size_t zeros_within) noexcept;
   // The byte the next read would deliver, without taking it; -1 at the end
   // of the input or on a failure.
   int peek() noexcept;

@@ -230,6 +230,18 @@ class SourceLineTest(LumetraCase):
         self.assert_run(result, finished_output(1))
         self.assertEqual(self.read("target.txt"), b"$1;1;3601;a\x00b;3;4;0\r\n")
 
+    def test_zero_bytes_at_the_end_of_a_piece_are_dropped(self):
+        """Lines are read in pieces of 511 bytes; a piece without a line end
+        loses its trailing zero bytes, as a logger's padding after a power
+        loss."""
+        padded = b"1;" + b"7" * 508 + b"\x00" + b"8;9\r\n"
+        for name, source, records in [
+                ("padding behind the last line", HEADER + b"081530;1;2" + b"\x00" * 4000, b"$1;1;29730;1;2;;0\r\n"),
+                ("zero byte at the end of a piece", HEADER + padded, b"$1;1;3601;" + b"7" * 508 + b"8;9;;0\r\n")]:
+            with self.subTest(name):
+                self.assert_run(self.convert(source), finished_output(1))
+                self.assertEqual(self.read("target.txt"), records)
+
 
 if __name__ == "__main__":
     unittest.main()
