@@ -1,5 +1,6 @@
 // Opening a disk file into a slot: the path conversion, the open mode by slot
 // mode and access, the same-file guard, and measuring the size at open.
+#include <cerrno>
 #include <memory>
 #include <new>
 #include <string>
@@ -29,19 +30,38 @@ const char* mode_text(std::int32_t mode, std::int32_t access) noexcept {
 
 bool writes(std::string_view mode) noexcept { return mode != "rb" && mode != "rt"; }
 
-// The name as the system's path: bytes up to the first zero byte, a name
-// that is not valid UTF-8 read as code page 850, and "\" as separator "/",
-// so that names written either way open the same file.
-std::string system_path(const char* name, std::int32_t length) {
+// The name's bytes, up to the first zero byte.
+std::string_view name_bytes(const char* name, std::int32_t length) noexcept {
   const bool present = name != nullptr && length > 0;
-  std::string_view bytes(present ? name : "", present ? static_cast<std::size_t>(length) : 0);
-  bytes = bytes.substr(0, bytes.find('\0'));
-  std::string path(utf8_name_capacity(bytes.size()), '\0');
-  path.resize(code_page_850_name_to_utf8(bytes, path));
+  const std::string_view bytes(present ? name : "", present ? static_cast<std::size_t>(length) : 0);
+  return bytes.substr(0, bytes.find('\0'));
+}
+
+// The name as the system's path, with "\" as separator "/" so that names
+// written either way open the same file. Read as code page 850 (as the line
+// editor delivers typed names) unless it is valid UTF-8, or taken as it is.
+std::string system_path(std::string_view bytes, bool as_code_page_850) {
+  std::string path(bytes);
+  if (as_code_page_850) {
+    path.assign(utf8_name_capacity(bytes.size()), '\0');
+    path.resize(code_page_850_name_to_utf8(bytes, path));
+  }
   for (char& byte : path) {
     if (byte == '\\') byte = '/';
   }
   return path;
+}
+
+// The path a slot opens: a source whose name a file has byte for byte (a
+// name in Latin-1 left by an older system) is that file; otherwise the code
+// page 850 reading of the name, under which targets are created.
+std::string path_to_open(const FileSlot& slot, std::string_view bytes) {
+  if (slot.mode == mode_input) {
+    std::string exact = system_path(bytes, false);
+    FileIdentity ignored;
+    if (path_identity(exact.c_str(), ignored) != ENOENT) return exact;
+  }
+  return system_path(bytes, true);
 }
 
 bool is_console_name(std::string_view path) noexcept {
@@ -144,7 +164,7 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
 
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept {
   try {
-    return open_disk_path(slot, system_path(name, length), std::make_unique<CrtStream>());
+    return open_disk_path(slot, path_to_open(slot, name_bytes(name, length)), std::make_unique<CrtStream>());
   } catch (const std::bad_alloc&) {
     return out_of_memory;
   }

@@ -191,6 +191,15 @@ class NameInputTest(LumetraCase):
                 self.assertEqual(self.read(target), b"$1;1;3601;2;3;4;0\r\n")
 
 
+class LatinOneNameTest(LumetraCase):
+    def test_a_source_named_in_latin_1_opens(self):
+        self.write(b"M\xfcller.csv".decode("utf-8", "surrogateescape"), HEADER + b"1;2;3;4\r\n")
+        result = self.run_names(b"M\xfcller.csv\nM\xfcller.txt\n")
+        self.assert_run(result, finished_output(1))
+        # The target is created under the code page 850 reading of the name.
+        self.assertEqual(self.read("M\u00b3ller.txt"), b"$1;1;3601;2;3;4;0\r\n")
+
+
 class SourceLineTest(LumetraCase):
     def test_line_ends(self):
         lines = [b"1;2;3;4", b"", b"100000;5;6;7", b"no data", b"235959;8;9;10"]
