@@ -86,7 +86,8 @@ void ask_names(MainState& state) noexcept {
 
 // Reads the data lines and converts them. An interrupt or termination
 // request waits for the record being made: the records converted so far are
-// written out before it is carried out.
+// written out before it is carried out. A target that cannot take more
+// records ends the conversion; closing it reports the loss.
 void convert_lines(MainState& state) noexcept {
   const HoldRequests hold;
   for (;;) {
@@ -99,7 +100,8 @@ void convert_lines(MainState& state) noexcept {
       line = state.current_line.view();
     }
     if (state.converter.convert_line(line)) ++state.record_count;
-    if (request_waiting()) [[unlikely]] break;
+    if (request_waiting() || state.converter.target_failed()) [[unlikely]]
+      break;
   }
   state.converter.finish();
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "converter/field_bytes.h"
 #include "converter/time_field.h"
@@ -121,8 +122,8 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
 void RecordConverter::finish() noexcept {
   if (waiting_ == 0) return;
   const HoldRequests hold;
-  print_bytes(slot_for_number(target_file), output_.data(), static_cast<std::int32_t>(waiting_));
-  waiting_ = 0;
+  const std::size_t count = std::exchange(waiting_, 0);
+  if (file_write_lines(target_file, {output_.data(), count}) != 0) target_failed_ = true;
 }
 
 }  // namespace lumetra

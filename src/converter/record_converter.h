@@ -30,8 +30,11 @@ class RecordConverter {
   // process with runtime error 6 (at line 42 for a ".", else 44): nothing of
   // that line reaches the target.
   bool convert_line(std::string_view line) noexcept;
-  // Writes the waiting records to file 2.
+  // Writes the waiting records to file 2. When the file cannot take them
+  // all, it keeps the whole records that reached it and target_failed() is
+  // true from then on.
   void finish() noexcept;
+  [[nodiscard]] bool target_failed() const noexcept { return target_failed_; }
 
   // What convert_line makes of a data line, without keeping or raising
   // anything: the record's bytes, or for a fifth field with content the
@@ -49,6 +52,7 @@ class RecordConverter {
 
   std::vector<char> output_;
   std::size_t waiting_ = 0;  // bytes of whole records at the start of output_
+  bool target_failed_ = false;
 };
 
 }  // namespace lumetra

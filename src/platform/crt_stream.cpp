@@ -333,6 +333,7 @@ int CrtStream::drop_read_ahead() noexcept {
 }
 
 bool CrtStream::begin_writing() noexcept {
+  if (output_lost_) return false;
   if (fd_ == -1 || !writable_) {
     error_ = true;
     fail(EBADF);
@@ -386,6 +387,22 @@ std::size_t CrtStream::write(const void* bytes, std::size_t count) noexcept {
     done += step;
   }
   return done;
+}
+
+bool CrtStream::write_lines(const char* bytes, std::size_t count) noexcept {
+  if (!begin_writing() || (end_ != 0 && write_out() != 0)) return false;
+  const std::int64_t start = buffer_offset_;
+  const std::size_t written = write_through(bytes, count);
+  if (written == count) return true;
+  cut_back_to_line_end(start, {bytes, written});
+  return false;
+}
+
+// A pipe or a device cannot be cut back; what reached it stays.
+void CrtStream::cut_back_to_line_end(std::int64_t start, std::string_view written) noexcept {
+  const std::size_t line_end = written.rfind('\n');
+  const std::int64_t end = start + static_cast<std::int64_t>(line_end == written.npos ? 0 : line_end + 1);
+  if (regular_ && ::ftruncate(fd_, end) == 0 && ::lseek(fd_, end, SEEK_SET) == end) buffer_offset_ = end;
 }
 
 int CrtStream::flush() noexcept {

@@ -83,7 +83,14 @@ class CrtStream {
   int peek() noexcept;
   // Writes count bytes through the buffer; returns how many were taken. A
   // failing flush sets the error indicator and drops the buffered bytes.
+  // After a failed write the stream takes no more output, so that nothing
+  // lands in the file behind the bytes that were lost.
   std::size_t write(const void* bytes, std::size_t count) noexcept;
+  // Writes whole lines (the bytes end with an LF) straight to the file, the
+  // buffered bytes first. When the file takes only part of them (a full
+  // disk, a size limit), a regular file is cut back to the end of the last
+  // whole line that reached it. True when all were written.
+  [[nodiscard]] bool write_lines(const char* bytes, std::size_t count) noexcept;
   // Writes out the buffered bytes; 0 or the errno value.
   int flush() noexcept;
 
@@ -121,6 +128,7 @@ class CrtStream {
   bool begin_reading() noexcept;
   bool begin_writing() noexcept;
   std::size_t write_through(const char* bytes, std::size_t count) noexcept;
+  void cut_back_to_line_end(std::int64_t start, std::string_view written) noexcept;
   bool next_bytes_free_of_ctrl_z(std::size_t length) noexcept;
   int write_out() noexcept;
   int drop_read_ahead() noexcept;

@@ -72,7 +72,10 @@ bool signal_ignored(int signal_number) noexcept {
   return action.sa_handler == SIG_IGN;
 }
 
-void ignore_broken_pipe() noexcept { signal(SIGPIPE, SIG_IGN); }
+void ignore_write_signals() noexcept {
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+}
 
 void raise_default_signal(int signal_number) noexcept {
   signal(signal_number, SIG_DFL);

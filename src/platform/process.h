@@ -37,9 +37,9 @@ using SignalHandler = void (*)(int signal_number);
 void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
 // True when the signal's action is to ignore it (as under nohup).
 [[nodiscard]] bool signal_ignored(int signal_number) noexcept;
-// Writing to a pipe whose reader is gone fails (EPIPE) instead of ending the
-// process.
-void ignore_broken_pipe() noexcept;
+// Writing to a pipe whose reader is gone (EPIPE) or beyond the file-size
+// limit (EFBIG) fails instead of ending the process.
+void ignore_write_signals() noexcept;
 // Restores the default action of the signal and delivers it to the process.
 void raise_default_signal(int signal_number) noexcept;
 // Waits until a signal handler has run, or 10 ms at most (a signal that came

@@ -58,7 +58,7 @@ void install_signal_handlers() noexcept {
   // the process as a termination request instead of losing buffered records;
   // under nohup it stays ignored.
   if (!signal_ignored(signal_hang_up)) install_runtime_signal(signal_hang_up, RuntimeError::TerminationRequestSignal);
-  ignore_broken_pipe();
+  ignore_write_signals();
 }
 
 bool handling_signal() noexcept { return in_handler != 0; }
