@@ -17,6 +17,14 @@ constexpr std::int32_t illegal_function_call = 1;
 constexpr std::int32_t file_not_found = 2;
 constexpr std::int32_t out_of_memory = 4;
 
+// The error of a stream that could not be opened: a file that another run
+// is writing (1), no memory for the stream (4), or no such file (2).
+std::int32_t open_error(int system_error) noexcept {
+  if (system_error == 0) return 0;
+  if (system_error == EBUSY) return illegal_function_call;
+  return system_error == ENOMEM ? out_of_memory : file_not_found;
+}
+
 const char* mode_text(std::int32_t mode, std::int32_t access) noexcept {
   switch (mode) {
     case mode_binary:
@@ -103,13 +111,13 @@ std::int64_t measure_length(CrtStream& stream) noexcept {
 // mode. A source without a length (a pipe, a device, a file in /proc) gets
 // size 0 and is read until its end.
 std::int32_t open_input(FileSlot& slot, CrtStream& stream, const char* path) noexcept {
-  if (stream.open(path, "rb") != 0) return file_not_found;
+  if (const std::int32_t error = open_error(stream.open(path, "rb")); error != 0) return error;
   slot.size = stream.length_known() ? measure_length(stream) : 0;
   if (slot.size == -1) {
     (void)stream.close();
     return illegal_function_call;
   }
-  if (stream.reopen(path, "rt") != 0) return file_not_found;
+  if (const std::int32_t error = open_error(stream.reopen(path, "rt")); error != 0) return error;
   skip_byte_order_mark(stream, slot.encoding, false);
   return 0;
 }
@@ -129,7 +137,7 @@ std::int32_t open_binary(FileSlot& slot, CrtStream& stream, const char* path, co
 
 std::int32_t open_stream(FileSlot& slot, CrtStream& stream, const char* path, const char* mode) noexcept {
   if (slot.mode == mode_input) return open_input(slot, stream, path);
-  if (slot.mode == mode_output || slot.mode == mode_append) return stream.open(path, mode) == 0 ? 0 : file_not_found;
+  if (slot.mode == mode_output || slot.mode == mode_append) return open_error(stream.open(path, mode));
   return open_binary(slot, stream, path, mode);
 }
 
@@ -146,7 +154,9 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
   slot.ops = &disk_device_ops;
   const char* mode = mode_text(slot.mode, slot.access);
   if (mode == nullptr) return illegal_function_call;
-  if (writes(mode) && open_in_a_slot(path.c_str())) return illegal_function_call;
+  // Records written into standard output or error would mix with the dialogue.
+  if (writes(mode) && (open_in_a_slot(path.c_str()) || is_standard_output_file(path.c_str())))
+    return illegal_function_call;
   slot.size = -1;
   if (const std::int32_t result = open_stream(slot, *stream, path.c_str(), mode); result != 0) return result;
   if (slot.size == -1) slot.size = size_at_open(slot, *stream);

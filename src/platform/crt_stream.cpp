@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "platform/file_io.h"
+#include "platform/memory.h"
 
 namespace lumetra {
 
@@ -78,6 +78,20 @@ std::size_t plain_text_prefix(const char* data, std::size_t length) noexcept {
   return length;
 }
 
+// Locks a regular file for writing and empties it. A lock held by another
+// open stream refuses the file (EBUSY) before anything is lost; where the
+// system has no such locks, the file is emptied all the same.
+int lock_and_empty(int fd) noexcept {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  if (retry_on_interrupt([&] { return ::fcntl(fd, F_OFD_SETLK, &whole); }) == -1 &&
+      (errno == EAGAIN || errno == EACCES)) {
+    return EBUSY;
+  }
+  return ::ftruncate(fd, 0) == -1 ? errno : 0;
+}
+
 }  // namespace
 
 int path_identity(const char* path, FileIdentity& identity) noexcept {
@@ -85,6 +99,16 @@ int path_identity(const char* path, FileIdentity& identity) noexcept {
   if (retry_on_interrupt([&] { return ::stat(path, &info); }) == -1) return errno;
   identity = identity_of(info);
   return 0;
+}
+
+bool is_standard_output_file(const char* path) noexcept {
+  struct stat file {};
+  if (::stat(path, &file) == -1 || !S_ISREG(file.st_mode)) return false;
+  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat stream {};
+    if (::fstat(fd, &stream) == 0 && identity_of(stream) == identity_of(file)) return true;
+  }
+  return false;
 }
 
 // ---- Life cycle -------------------------------------------------------------
@@ -118,22 +142,28 @@ CrtStream& CrtStream::operator=(CrtStream&& other) noexcept {
 
 CrtStream::~CrtStream() { (void)close(); }
 
+void CrtStream::BufferRelease::operator()(char* buffer) const noexcept { memory_free(buffer); }
+
 int CrtStream::open(const char* path, std::string_view mode) noexcept {
   (void)close();
   const ModeEntry* entry = find_mode(mode);
   if (entry == nullptr) return fail(EINVAL);
   if (buffer_ == nullptr) {
-    buffer_.reset(new (std::nothrow) char[crt_stream_buffer_size]);
+    buffer_.reset(static_cast<char*>(memory_allocate(crt_stream_buffer_size)));
     if (buffer_ == nullptr) return fail(ENOMEM);
   }
-  const int fd = retry_on_interrupt([&] { return ::open(path, entry->flags | O_CLOEXEC, 0666); });
+  // Emptied only once the lock is held: see lock_and_empty.
+  const bool empties = (entry->flags & O_TRUNC) != 0;
+  const int fd = retry_on_interrupt([&] { return ::open(path, (entry->flags & ~O_TRUNC) | O_CLOEXEC, 0666); });
   if (fd == -1) return fail(errno);
   struct stat info {};
-  if (::fstat(fd, &info) == -1 || S_ISDIR(info.st_mode)) {
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+  int error = ::fstat(fd, &info) == -1 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+  if (error == 0 && empties && S_ISREG(info.st_mode)) error = lock_and_empty(fd);
+  if (error != 0) {
     ::close(fd);
     return fail(error);
   }
+  if (empties) info.st_size = 0;
   fd_ = fd;
   text_ = entry->text_mode;
   append_ = entry->append;

@@ -23,6 +23,9 @@ struct FileIdentity {
 // Fills identity for the file a path names; returns 0 or the errno value
 // (ENOENT when nothing is there).
 [[nodiscard]] int path_identity(const char* path, FileIdentity& identity) noexcept;
+// True when path names the regular file that standard output or standard
+// error writes to.
+[[nodiscard]] bool is_standard_output_file(const char* path) noexcept;
 
 // A move-only stream over a file descriptor, fully buffered with
 // crt_stream_buffer_size bytes. Mode texts:
@@ -32,6 +35,9 @@ struct FileIdentity {
 // Text mode delivers each CR LF pair of the file as one LF (also when the
 // pair straddles a buffer refill), keeps a lone CR, and ends the input at a
 // Ctrl+Z byte (0x1A), which stays unread. Positions are always file bytes.
+// A regular file that "wb" or "w+b" empties is locked for writing first, for
+// as long as the stream has it open; a file that another open stream (of
+// this or another process) holds that way is refused with EBUSY, untouched.
 // A path that names a directory cannot be opened in any mode (EISDIR).
 // Operations that fail return the errno value (0 = success) and keep it in
 // last_error(); reads and writes that fail also set the error indicator. A
@@ -148,7 +154,10 @@ class CrtStream {
   FileIdentity identity_;
   bool regular_ = false;             // a regular file, which can be opened again
   std::int64_t length_at_open_ = 0;  // regular files only; else 0
-  std::unique_ptr<char[]> buffer_;
+  struct BufferRelease {
+    void operator()(char* buffer) const noexcept;
+  };
+  std::unique_ptr<char[], BufferRelease> buffer_;
   // Reading: bytes [pos_, end_) of the buffer are unread. Writing: bytes
   // [0, end_) wait to be written. buffer_offset_ is the file position of the
   // buffer's first byte.

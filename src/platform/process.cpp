@@ -1,6 +1,7 @@
 // Process services over the C library and POSIX.
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,6 +10,13 @@
 #include <ctime>
 
 namespace lumetra {
+
+void open_closed_standard_descriptors() noexcept {
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    // The lowest free number is taken, so each closed one is filled in turn.
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) (void)::open("/dev/null", O_RDWR);
+  }
+}
 
 void register_exit_handler(void (*handler)()) noexcept { std::atexit(handler); }
 

@@ -7,6 +7,10 @@
 
 namespace lumetra {
 
+// Opens /dev/null on standard input, output and error where they are closed,
+// so that no file the program opens gets one of their numbers and receives
+// what is meant for them.
+void open_closed_standard_descriptors() noexcept;
 // Registers a handler that the exit runs, in reverse order of registration.
 void register_exit_handler(void (*handler)()) noexcept;
 // Runs the exit handlers, flushes the C library's streams and ends the

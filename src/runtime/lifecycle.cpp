@@ -49,6 +49,7 @@ void runtime_exit_step_from_signal_handler() noexcept {
 void run_global_initialisation() noexcept {
   if (global_initialisation_done) return;
   global_initialisation_done = true;
+  open_closed_standard_descriptors();
   runtime_initialise();
   register_exit_handler(runtime_exit_step);
 }

@@ -16,8 +16,8 @@ void runtime_exit_step() noexcept;
 // The exit step on the way out of a signal handler: the same, but the files
 // are closed with system calls only.
 void runtime_exit_step_from_signal_handler() noexcept;
-// runtime_initialise and the registration of runtime_exit_step, once per
-// process.
+// Closed standard descriptors opened on /dev/null, runtime_initialise and
+// the registration of runtime_exit_step, once per process.
 void run_global_initialisation() noexcept;
 
 // Keeps the command line; nothing reads it back.

@@ -9,6 +9,7 @@
 #include "files/file_test_support.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
+#include "platform/memory.h"
 
 namespace lumetra {
 namespace {
@@ -142,6 +143,15 @@ TEST_F(FileSlots, SourcesOpenByTheExactBytesOfTheirNameFirst) {
   ASSERT_EQ(file_close(2), 0);
   EXPECT_FALSE(std::filesystem::exists(folder_.root() / "M\xFCller.csv"));
   EXPECT_EQ(folder_.read("M\xC2\xB3ller.csv"), "");
+}
+
+TEST_F(FileSlots, NoMemoryForTheStreamIsOutOfMemory) {
+  const std::string source = folder_.write("source.csv", "header\r\n");
+  const FailingAllocations no_memory;
+  EXPECT_EQ(open_input(source), 4);
+  EXPECT_EQ(open_output(folder_.path("target.txt")), 4);
+  EXPECT_TRUE(is_free(1));
+  EXPECT_TRUE(is_free(2));
 }
 
 TEST_F(FileSlots, TheConsoleDeviceNameIsMarked) {

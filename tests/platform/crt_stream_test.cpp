@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/temp_folder.h"
@@ -298,6 +301,46 @@ int child_lock_result(const std::string& path, std::int64_t offset, std::int64_t
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What a child process gets when it opens the path with the mode, and the
+// bytes it then finds in the file.
+std::pair<int, std::string> child_open(const std::string& path, const char* mode) {
+  int ends[2];
+  if (::pipe(ends) != 0) return {-1, ""};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    CrtStream stream;
+    const int opened = stream.open(path.c_str(), mode);
+    (void)::write(ends[1], &opened, sizeof opened);
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  int opened = -1;
+  (void)::read(ends[0], &opened, sizeof opened);
+  ::close(ends[0]);
+  ::waitpid(child, nullptr, 0);
+  std::ifstream in(path, std::ios::binary);
+  return {opened, {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}};
+}
+
+// Two runs writing the same file would leave it a mix of both: a file being
+// written is refused to every other stream that would empty it.
+TEST(CrtStream, AFileBeingWrittenIsNotEmptiedByAnother) {
+  TempFolder folder;
+  const std::string path = folder.path("target");
+  CrtStream writer;
+  ASSERT_EQ(writer.open(path.c_str(), "wb"), 0);
+  ASSERT_EQ(writer.write("kept", 4), 4u);
+  ASSERT_EQ(writer.flush(), 0);
+  for (const char* mode : {"wb", "w+b"}) {
+    EXPECT_EQ(child_open(path, mode), std::make_pair(EBUSY, std::string("kept"))) << mode;
+    CrtStream same_process;
+    EXPECT_EQ(same_process.open(path.c_str(), mode), EBUSY) << mode;
+  }
+  EXPECT_EQ(child_open(path, "rb").first, 0) << "reading is no danger";
+  ASSERT_EQ(writer.close(), 0);
+  EXPECT_EQ(child_open(path, "wb"), std::make_pair(0, std::string()));
 }
 
 TEST(CrtStream, RecordLocksKeepOtherProcessesOut) {
