@@ -12,6 +12,8 @@
 #include "files/file_slots.h"
 #include "files/print_output.h"
 #include "platform/crt_number.h"
+#include "platform/memory.h"
+#include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
 
@@ -58,7 +60,39 @@ const char* copy_plain_words(const char* at, const char* end, char*& out, std::i
   return at;
 }
 
+RecordConverter* exiting_converter = nullptr;
+
 }  // namespace
+
+RecordConverter::RecordConverter() noexcept {
+  exiting_converter = this;
+  set_exit_writer(write_at_exit);
+}
+
+RecordConverter::~RecordConverter() {
+  if (exiting_converter == this) exiting_converter = nullptr;
+}
+
+void RecordConverter::Release::operator()(char* bytes) const noexcept { memory_free(bytes); }
+
+// The exit step's call, perhaps from a signal handler: system calls only.
+void RecordConverter::write_at_exit() noexcept {
+  if (exiting_converter != nullptr) exiting_converter->write_waiting_records();
+}
+
+// Room for size bytes at least: twice the room there was when that can be
+// had, so that the buffer grows seldom.
+bool RecordConverter::reserve_output(std::size_t size) noexcept {
+  if (size <= output_size_) return true;
+  std::size_t room = std::max(size, 2 * output_size_);
+  void* grown = memory_reallocate(output_.get(), room);
+  if (grown == nullptr) grown = memory_reallocate(output_.get(), room = size);
+  if (grown == nullptr) return false;
+  (void)output_.release();
+  output_.reset(static_cast<char*>(grown));
+  output_size_ = room;
+  return true;
+}
 
 RecordConverter::Outcome RecordConverter::make_record(std::string_view line) noexcept {
   return make_record(line, line.data() + std::min(line.find(';'), line.size()));
@@ -67,8 +101,9 @@ RecordConverter::Outcome RecordConverter::make_record(std::string_view line) noe
 RecordConverter::Outcome RecordConverter::make_record(std::string_view line, const char* separator) noexcept {
   // The record is never longer than the line plus head, seconds and tail.
   const std::size_t most = line.size() + record_head.size() + 11 + 3 + record_tail.size();
-  if (output_.size() < waiting_ + most) output_.resize(waiting_ + most);
-  char* const record = output_.data() + waiting_;
+  if (!reserve_output(waiting_ + most)) [[unlikely]]
+    return {.record = {}, .no_memory = true};
+  char* const record = output_.get() + waiting_;
   char* out = record;
   std::memcpy(out, record_head.data(), record_head.size());
   out += record_head.size();
@@ -97,7 +132,7 @@ RecordConverter::Outcome RecordConverter::finish_record(char* out, std::int32_t 
   for (; fields < 4; ++fields) *out++ = ';';
   std::memcpy(out, record_tail.data(), record_tail.size());
   out += record_tail.size();
-  char* const record = output_.data() + waiting_;
+  char* const record = output_.get() + waiting_;
   return {{record, static_cast<std::size_t>(out - record)}};
 }
 
@@ -106,12 +141,8 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
   if (found == std::string_view::npos) return false;
   const char* separator = line.data() + found;
   const Outcome outcome = make_record(line, separator);
-  if (outcome.failed_line != 0) [[unlikely]] {
-    // The index check before a byte stored in a fifth field fails; the
-    // records before the line are complete in the target.
-    finish();
-    const ErrorTarget target = check_index(outcome.failed_index, 1, 4, outcome.failed_line, module_name);
-    if (target != nullptr) target();
+  if (outcome.failed_line != 0 || outcome.no_memory) [[unlikely]] {
+    fail_line(outcome);
     return false;
   }
   waiting_ += outcome.record.size();
@@ -119,11 +150,27 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
   return true;
 }
 
+// A line that makes no record ends the process: the index check before a
+// byte stored in a fifth field fails, or the record gets no memory. The
+// records before the line are complete in the target first.
+void RecordConverter::fail_line(const Outcome& outcome) noexcept {
+  finish();
+  const ErrorTarget target =
+      outcome.no_memory
+          ? raise_runtime_error(error_code(RuntimeError::OutOfMemory), line_store_byte, module_name, nullptr, nullptr)
+          : check_index(outcome.failed_index, 1, 4, outcome.failed_line, module_name);
+  if (target != nullptr) target();
+}
+
 void RecordConverter::finish() noexcept {
   if (waiting_ == 0) return;
   const HoldRequests hold;
+  write_waiting_records();
+}
+
+void RecordConverter::write_waiting_records() noexcept {
   const std::size_t count = std::exchange(waiting_, 0);
-  if (file_write_lines(target_file, {output_.data(), count}) != 0) target_failed_ = true;
+  if (count != 0 && file_write_lines(target_file, {output_.get(), count}) != 0) target_failed_ = true;
 }
 
 }  // namespace lumetra
