@@ -28,6 +28,8 @@ constexpr std::int32_t line_end = 1;
 constexpr std::int32_t line_open_source = 16;
 constexpr std::int32_t line_open_target = 17;
 constexpr std::int32_t line_close_all = 21;
+constexpr std::int32_t line_read_header = 26;
+constexpr std::int32_t line_read_line = 30;
 constexpr std::int32_t line_close_files = 58;
 
 constexpr std::int32_t yellow = 14;
@@ -96,7 +98,7 @@ void convert_lines(MainState& state) noexcept {
     std::string_view line;
     if (!file_take_buffered_line(source_file, line)) {
       if (file_at_end(source_file)) break;
-      file_read_line(source_file, state.current_line);
+      check(file_read_line(source_file, state.current_line), line_read_line);  // a line too long for memory
       line = state.current_line.view();
     }
     if (state.converter.convert_line(line)) ++state.record_count;
@@ -107,7 +109,7 @@ void convert_lines(MainState& state) noexcept {
 }
 
 void convert_all(MainState& state) noexcept {
-  file_read_line(source_file, state.current_line);  // the header, never examined
+  check(file_read_line(source_file, state.current_line), line_read_header);  // the header, never examined
   print_text(console, "  Konvertiere...", line_end);
   state.record_count = 0;
   convert_lines(state);

@@ -20,7 +20,8 @@ struct ChunkEnd {
   bool line_ended;
 };
 
-// Appends bytes to the text; false (text unchanged) when memory runs out.
+// Appends bytes to the text; false (text unchanged) when memory runs out or
+// the text would grow beyond the most a text holds.
 bool append_bytes(Text& destination, std::string_view bytes) noexcept {
   if (bytes.empty()) return true;
   TextDescriptor& own = destination.descriptor();
@@ -28,7 +29,8 @@ bool append_bytes(Text& destination, std::string_view bytes) noexcept {
   // The source may lie in the destination's own buffer, which may move.
   const bool inside = own.data != nullptr && bytes.data() >= own.data && bytes.data() < own.data + length;
   const std::ptrdiff_t offset = inside ? bytes.data() - own.data : 0;
-  if (!reserve_text_keeping(own, length + static_cast<std::uint32_t>(bytes.size()))) return false;
+  const std::uint64_t total = std::uint64_t{length} + bytes.size();
+  if (total > text_length_mask || !reserve_text_keeping(own, static_cast<std::uint32_t>(total))) return false;
   std::memmove(own.data + length, inside ? own.data + offset : bytes.data(), bytes.size());
   own.length = length + static_cast<std::uint32_t>(bytes.size());
   own.data[own.length] = '\0';
@@ -36,14 +38,17 @@ bool append_bytes(Text& destination, std::string_view bytes) noexcept {
 }
 
 // The first chunk of a line replaces the destination's text, later ones are
-// appended; an empty first chunk leaves the empty text.
-void store_chunk(Text& destination, std::string_view bytes, bool first) noexcept {
+// appended; an empty first chunk leaves the empty text. A line that does not
+// fit leaves the empty text and false.
+bool store_chunk(Text& destination, std::string_view bytes, bool first) noexcept {
   if (first && bytes.empty()) {
     release_text(destination);
-    return;
+    return true;
   }
   if (first) destination.descriptor().length = 0;
-  (void)append_bytes(destination, bytes);
+  if (append_bytes(destination, bytes)) return true;
+  release_text(destination);
+  return false;
 }
 
 // Where the line stands after a chunk of `length` bytes. A chunk without a
@@ -81,7 +86,8 @@ bool get_byte(FileSlot& slot, char& byte) noexcept {
 
 // Reads byte by byte up to LF, CR (a byte after the CR other than LF is
 // handed back), the end of the device or a read that delivers nothing.
-void read_line_by_bytes(FileSlot& slot, Text& destination) noexcept {
+// False when the line does not fit.
+bool read_line_by_bytes(FileSlot& slot, Text& destination) noexcept {
   char chunk[generic_chunk_size];
   std::size_t used = 0;
   bool first = true;
@@ -94,22 +100,22 @@ void read_line_by_bytes(FileSlot& slot, Text& destination) noexcept {
     }
     chunk[used++] = byte;
     if (used == sizeof chunk) {
-      store_chunk(destination, {chunk, used}, first);
+      if (!store_chunk(destination, {chunk, used}, first)) return false;
       first = false;
       used = 0;
     }
   }
-  store_chunk(destination, {chunk, used}, first);
+  return store_chunk(destination, {chunk, used}, first);
 }
 
 std::int32_t read_line_into(FileSlot& slot, Text& destination) noexcept {
+  constexpr std::int32_t out_of_memory = error_code(RuntimeError::OutOfMemory);
   if (slot.ops->read_line != nullptr) {
-    (void)slot.ops->read_line(slot, destination);  // the end and read failures are not errors here
-    return 0;
+    // The end and read failures are not errors of a line read; a line that does not fit is.
+    return slot.ops->read_line(slot, destination) == out_of_memory ? out_of_memory : 0;
   }
   if (slot.ops->read == nullptr || slot.ops->at_end == nullptr) return error_code(RuntimeError::IllegalFunctionCall);
-  read_line_by_bytes(slot, destination);
-  return 0;
+  return read_line_by_bytes(slot, destination) ? 0 : out_of_memory;
 }
 
 FileSlot* open_slot_for(FileNumber number) noexcept {
@@ -157,8 +163,7 @@ std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept {
   // instead of gathering it in chunks; the text is the same.
   std::string_view line;
   if (stream.take_buffered_line(line, line_chunk_size - 1)) {
-    store_chunk(destination, line, true);
-    return 0;
+    return store_chunk(destination, line, true) ? 0 : set_error_number(RuntimeError::OutOfMemory);
   }
   char chunk[line_chunk_size];
   for (bool first = true;; first = false) {
@@ -169,7 +174,7 @@ std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept {
       if (first || stream.has_error()) release_text(destination);
       return set_error_number(RuntimeError::FileIoError);
     }
-    store_chunk(destination, {chunk, end.text_length}, first);
+    if (!store_chunk(destination, {chunk, end.text_length}, first)) return set_error_number(RuntimeError::OutOfMemory);
     if (end.line_ended) return 0;
   }
 }

@@ -64,10 +64,12 @@ void return_pool_descriptor(int index) noexcept {
   --pool.used_count;
 }
 
-// r + r/8 with r the length rounded up to a multiple of 32.
+// r + r/8 with r the length rounded up to a multiple of 32; the length
+// itself where that would not fit the 32-bit capacity.
 std::uint64_t target_capacity(std::uint32_t length) noexcept {
   const std::uint64_t rounded = (static_cast<std::uint64_t>(length) + 31) / 32 * 32;
-  return rounded + rounded / 8;
+  const std::uint64_t target = rounded + rounded / 8;
+  return target <= text_length_mask ? target : length;
 }
 
 // The keep rule: big enough, and not more than an eighth above the target.
@@ -161,8 +163,8 @@ bool reserve_text_plain(TextDescriptor& text, std::uint32_t length) noexcept {
   text.data = nullptr;
   text.capacity = 0;
   std::uint64_t capacity = target_capacity(length);
-  char* buffer = static_cast<char*>(memory_allocate(capacity + 1));
-  if (buffer == nullptr) {
+  char* buffer = length <= text_length_mask ? static_cast<char*>(memory_allocate(capacity + 1)) : nullptr;
+  if (buffer == nullptr && length <= text_length_mask) {
     capacity = length;
     buffer = static_cast<char*>(memory_allocate(capacity + 1));
   }
@@ -177,6 +179,7 @@ bool reserve_text_plain(TextDescriptor& text, std::uint32_t length) noexcept {
 
 bool reserve_text_keeping(TextDescriptor& text, std::uint32_t length) noexcept {
   if (buffer_fits(text, length)) return true;
+  if (length > text_length_mask) return false;
   std::uint64_t capacity = target_capacity(length);
   void* buffer = memory_reallocate(text.data, capacity + 1);
   if (buffer == nullptr) {

@@ -15,6 +15,7 @@ ERROR_TEXTS = {
     1: b"illegal function call",
     2: b"file not found",
     3: b"file I/O error",
+    4: b"out of memory",
     6: b"out of bounds array access",
 }
 
@@ -33,6 +34,12 @@ def abort_message(number, line):
     """The abort message of a runtime error raised by the main flow."""
     return b"\r\nAborting due to runtime error %d (%s) at line %d of lumetra::()\r\n\r\n" % (
         number, ERROR_TEXTS[number], line)
+
+
+def sanitized():
+    """True for a build with AddressSanitizer, which cannot run under a small
+    address-space limit."""
+    return b"__asan_init" in pathlib.Path(binary()).read_bytes()
 
 
 def binary():

@@ -1,16 +1,20 @@
 """Whole runs on sources that misbehave as real ones do: a disk that fails
-to read, a file cut short while it is read, and sources without a length
-(pipes, process substitution, files in /proc)."""
+to read, a file cut short while it is read, sources without a length (pipes,
+process substitution, files in /proc), and lines too long for memory or for
+a text value."""
 
 import gzip
 import os
+import shutil
 import signal
 import subprocess
+import tempfile
 import threading
 import time
 import unittest
 
-from lumetra_run import BANNER, CONVERTING, EMPTY_SOURCE, LumetraCase, abort_message, binary, finished_output
+from lumetra_run import (BANNER, CONVERTING, EMPTY_SOURCE, LumetraCase, abort_message, binary, finished_output,
+                         sanitized)
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 
@@ -33,6 +37,10 @@ def reads_fail(path):
     except OSError as error:
         return error.errno == 5
     return False
+
+
+def room_for(size):
+    return shutil.disk_usage(tempfile.gettempdir()).free > size
 
 
 class ReadFailureTest(LumetraCase):
@@ -120,6 +128,48 @@ class UnmeasuredSourceTest(LumetraCase):
         result = self.run_names(b"/proc/%d/environ\ntarget.txt\n" % holder.pid)
         self.assert_run(result, finished_output(2))
         self.assertEqual(self.read("target.txt"), b"$1;1;29730;12,5;230,1;;0\r\n$1;1;43200;1;;;0\r\n")
+
+
+class LongLineTest(LumetraCase):
+    """A line that does not fit ends the run with error 4 where it is read;
+    the records of the lines before it are whole in the target."""
+
+    @unittest.skipIf(sanitized(), "the sanitizer's shadow memory does not fit under a small address-space limit")
+    def test_a_line_that_memory_cannot_hold(self):
+        source, records = numbered_log(1000)
+        self.write("source.csv", source + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n")
+        self.write("names.txt", b"source.csv\ntarget.txt\n")
+        completed = subprocess.run(["sh", "-c", 'ulimit -v 100000 && exec "$0" < names.txt', binary()],
+                                   cwd=self.folder, capture_output=True, timeout=120, check=False)
+        self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
+                         (4, BANNER + CONVERTING, abort_message(4, 30)))
+        self.assertEqual(self.read("target.txt"), b"".join(records))
+
+    @unittest.skipUnless(room_for(3 << 30), "the file system cannot hold a line of 2 GiB")
+    def test_a_line_longer_than_a_text_value_holds(self):
+        """2 GiB and more in one line."""
+        source, records = numbered_log(1000)
+        with open(self.folder / "source.csv", "wb") as file:
+            file.write(source + b"1;")
+            block = b"7" * (1 << 20)
+            for _ in range(2048):
+                file.write(block)
+            file.write(b"\r\n1;2;3;4\r\n")
+        result = self.run_names(b"source.csv\ntarget.txt\n", timeout=600)
+        self.assert_run(result, BANNER + CONVERTING, 4, abort_message(4, 30))
+        self.assertEqual(self.read("target.txt"), b"".join(records))
+
+    def test_a_sparse_line_of_2_gib(self):
+        """The zero bytes of a hole are dropped at the end of each piece of
+        the line, so what is left of it makes an ordinary record."""
+        with open(self.folder / "source.csv", "wb") as file:
+            file.write(HEADER + b"1;")
+            file.seek(2**31 + 10, os.SEEK_CUR)
+            file.write(b"x;y\r\n1;2;3;4\r\n")
+        zeros = (2 + 2**31 + 10) % 511  # the hole's bytes in the piece that holds "x"
+        result = self.run_names(b"source.csv\ntarget.txt\n", timeout=600)
+        self.assert_run(result, finished_output(2))
+        self.assertEqual(self.read("target.txt"), b"$1;1;3601;" + b"\0" * zeros + b"x;y;;0\r\n$1;1;3601;2;3;4;0\r\n")
 
 
 if __name__ == "__main__":

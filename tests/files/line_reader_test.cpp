@@ -15,6 +15,7 @@
 
 #include "files/file_test_support.h"
 #include "platform/file_io.h"
+#include "platform/memory.h"
 
 namespace lumetra {
 namespace {
@@ -171,6 +172,21 @@ TEST_F(LineReader, ASourceThatShrinksWhileReadEndsWithAFileError) {
   expected.emplace_back();
   EXPECT_EQ(read_like_the_conversion(1), expected);
   EXPECT_EQ(file_close(1), 3);
+}
+
+// A line that gets no memory is error 4 and leaves the empty text, on both
+// roads: lines whole in the stream's buffer and longer ones.
+TEST_F(LineReader, ALineThatGetsNoMemoryIsOutOfMemory) {
+  const std::string long_line(20000, 'x');
+  ASSERT_EQ(open_input(folder_.write("source.csv", "short\r\n" + long_line + "\r\nnext\r\n")), 0);
+  Text line;
+  for (const int line_number : {1, 2}) {
+    SCOPED_TRACE(line_number);
+    const FailingAllocations no_memory;
+    EXPECT_EQ(file_read_line(1, line), 4);
+    EXPECT_EQ(error_number(), 4);
+    EXPECT_EQ(line.size(), 0);
+  }
 }
 
 // Pipes, devices and files that report no length (as in /proc) are read
