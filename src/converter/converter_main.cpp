@@ -145,6 +145,7 @@ void ConverterMain(int argc, char** argv) {
   convert_all(state);
   print_summary(state);
   wait_for_key(-1);
+  await_closing_request();  // a hang-up during the wait ends the run with the run's names in force
   release_text(state.current_line);
   release_text(state.target_name);
   release_text(state.source_name);

@@ -440,6 +440,11 @@ int CrtStream::flush() noexcept {
   return direction_ == Direction::Writing ? write_out() : 0;
 }
 
+void CrtStream::stop_blocking() noexcept {
+  const int flags = fd_ == -1 ? -1 : ::fcntl(fd_, F_GETFL);
+  if (flags != -1) (void)::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+}
+
 // ---- Positions, length, locks ----------------------------------------------
 
 std::int64_t CrtStream::tell() const noexcept {

@@ -99,6 +99,9 @@ class CrtStream {
   [[nodiscard]] bool write_lines(const char* bytes, std::size_t count) noexcept;
   // Writes out the buffered bytes; 0 or the errno value.
   int flush() noexcept;
+  // From now on reads and writes that would wait (a pipe that nobody reads)
+  // fail instead. Async-signal-safe.
+  void stop_blocking() noexcept;
 
   // The current position in file bytes; -1 when closed.
   [[nodiscard]] std::int64_t tell() const noexcept;

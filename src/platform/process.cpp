@@ -42,8 +42,13 @@ const int signal_segmentation = SIGSEGV;
 const int signal_termination = SIGTERM;
 const int signal_interrupt = SIGINT;
 const int signal_hang_up = SIGHUP;
+const int signal_quit = SIGQUIT;
+const int signal_bus_error = SIGBUS;
+const int signal_deadline = SIGALRM;
 
 namespace {
+
+SignalHandler handlers[signal_count] = {};
 
 // A stack for the handlers, so that a stack overflow can still be reported.
 // Static storage: it must outlive every exit handler, and a handler may run
@@ -60,19 +65,44 @@ void ensure_alternate_stack() noexcept {
   sigaltstack(&stack, nullptr);
 }
 
+// A signal sent by kill() or sigqueue() carries the sender's process; the
+// kernel's own (faults, the terminal, timers) carry a positive code.
+SignalSource source_of(int signal_number, const siginfo_t& info) noexcept {
+  if (signal_number == SIGALRM && info.si_code == SI_KERNEL) return SignalSource::Deadline;
+  return info.si_code <= 0 && info.si_pid != getpid() ? SignalSource::Outside : SignalSource::Inside;
+}
+
+void deliver_signal(int signal_number, siginfo_t* info, void*) noexcept {
+  handlers[signal_number](signal_number, source_of(signal_number, *info));
+}
+
 }  // namespace
+
+std::span<const int> other_ending_signals() noexcept {
+  static int numbers[signal_count];
+  static std::size_t count = 0;
+  if (count == 0) {
+    for (const int number :
+         {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPWR, SIGSYS, SIGTRAP, SIGSTKFLT, SIGIO}) {
+      numbers[count++] = number;
+    }
+    for (int number = SIGRTMIN; number <= SIGRTMAX && count < signal_count; ++number) numbers[count++] = number;
+  }
+  return {numbers, count};
+}
 
 void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
   ensure_alternate_stack();
+  handlers[signal_number] = handler;
   struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  for (const int blocked : {SIGABRT, SIGFPE, SIGILL, SIGSEGV, SIGTERM, SIGINT, SIGHUP}) {
-    if (blocked != signal_number) sigaddset(&action.sa_mask, blocked);
-  }
-  action.sa_flags = SA_ONSTACK | SA_RESTART;
+  action.sa_sigaction = deliver_signal;
+  sigfillset(&action.sa_mask);
+  sigdelset(&action.sa_mask, SIGALRM);
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
   sigaction(signal_number, &action, nullptr);
 }
+
+void arm_deadline(unsigned seconds) noexcept { alarm(seconds); }
 
 bool signal_ignored(int signal_number) noexcept {
   struct sigaction action {};

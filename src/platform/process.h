@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace lumetra {
@@ -32,13 +33,33 @@ extern const int signal_segmentation;
 extern const int signal_termination;
 extern const int signal_interrupt;
 extern const int signal_hang_up;
+extern const int signal_quit;
+extern const int signal_bus_error;
+// The signal that arm_deadline sends.
+extern const int signal_deadline;
 // One more than the largest signal number.
 inline constexpr int signal_count = 65;
 
-using SignalHandler = void (*)(int signal_number);
+// Every signal not named above whose default action ends the process
+// (SIGUSR1, SIGALRM, SIGXCPU, SIGSYS, the real-time signals and so on), but
+// SIGPIPE and SIGXFSZ, which ignore_write_signals takes care of.
+[[nodiscard]] std::span<const int> other_ending_signals() noexcept;
+
+// Where a signal came from, as far as ending the process goes.
+enum class SignalSource : std::uint8_t {
+  Inside,    // a fault, the terminal, or the process itself (abort, raise)
+  Outside,   // sent by another process
+  Deadline,  // the time set with arm_deadline is over
+};
+
+using SignalHandler = void (*)(int signal_number, SignalSource source);
 // Installs handler for the signal; it runs on an alternate stack (so that a
-// stack overflow can be handled) with the other handled signals blocked.
+// stack overflow can be handled) with every signal but the deadline's
+// blocked, so that only the deadline can cut it short.
 void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
+// The handler of signal_deadline hears SignalSource::Deadline once `seconds`
+// are over; arming again starts the time anew. Async-signal-safe.
+void arm_deadline(unsigned seconds) noexcept;
 // True when the signal's action is to ignore it (as under nohup).
 [[nodiscard]] bool signal_ignored(int signal_number) noexcept;
 // Writing to a pipe whose reader is gone (EPIPE) or beyond the file-size
