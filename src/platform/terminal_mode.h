@@ -21,10 +21,14 @@ bool enter_console_input_mode(int fd, bool interrupt_key) noexcept;
 // and shows its cursor.
 void note_terminal_output(int fd) noexcept;
 
-// Resets colours (CSI 0m), shows the cursor (CSI ?25h) and puts back the
-// saved terminal mode once pending output is sent (TCSADRAIN). Nothing is
-// cleared and the cursor stays. Idempotent and async-signal-safe, for exit
-// and fault handlers alike.
+// The Linux console on fd sounds its bell at 1000 Hz for 250 ms, the tone of
+// Beep; restore_terminal sets the kernel's defaults back.
+void set_linux_console_bell(int fd) noexcept;
+
+// Resets colours (CSI 0m), shows the cursor (CSI ?25h), gives a Linux
+// console its default bell back and puts back the saved terminal mode once
+// pending output is sent (TCSADRAIN). Nothing is cleared and the cursor
+// stays. Idempotent and async-signal-safe, for exit and fault handlers alike.
 void restore_terminal() noexcept;
 
 }  // namespace lumetra

@@ -118,7 +118,7 @@ void TtyHost::start_output() {
   model().set_observer(renderer_.get());
   note_terminal_output(output_fd);
   const char* term = std::getenv("TERM");
-  if (std::string_view(term) == "linux") (void)write_all(output_fd, "\x1b[10;1000]\x1b[11;250]");  // bell pitch, length
+  if (std::string_view(term) == "linux") set_linux_console_bell(output_fd);
   if (const std::optional<CursorReport> report = query_cursor()) {
     const COORD size = model().size();
     const COORD position{static_cast<SHORT>(std::clamp(report->column - 1, 0, size.X - 1)),

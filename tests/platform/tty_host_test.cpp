@@ -216,12 +216,14 @@ TEST(TtyHost, SizeChangeReachesTheModelAtTheNextCallWithAFullRepaint) {
   EXPECT_TRUE(WIFEXITED(probe.wait_status()));
 }
 
-TEST(TtyHost, LinuxConsoleGetsBellPitchAndLength) {
+TEST(TtyHost, LinuxConsoleHasTheBellPitchAndLengthWhileItRunsAndTheDefaultsAfterwards) {
   ProbeOnTerminal probe("", "linux");
   ASSERT_TRUE(probe.await_output("\x1b[10;1000]\x1b[11;250]"));
   ASSERT_TRUE(probe.start());
   probe.type("q");
   EXPECT_TRUE(WIFEXITED(probe.wait_status()));
+  // Without a parameter the Linux console takes its defaults (750 Hz, 125 ms).
+  EXPECT_TRUE(probe.await_output("\x1b[10]\x1b[11]")) << probe.output();
 }
 
 TEST(TtyHost, DumbTerminalIsNoConsole) {
