@@ -200,14 +200,12 @@ bool TtyHost::read_terminal(int fd) {
   return n > 0 || (n < 0 && errno != EIO);
 }
 
+// The terminal is read only once everything read from it before has been
+// taken from the queue, so what the program is not ready for waits in the
+// terminal's own input queue instead of piling up here.
 void TtyHost::pump_input() {
   if (!input_console_ || input_gone_) return;
-  while (readable(input_fd, 0)) {
-    if (!read_terminal(input_fd)) {
-      input_gone_ = true;
-      break;
-    }
-  }
+  if (model().input_count() == 0 && readable(input_fd, 0) && !read_terminal(input_fd)) input_gone_ = true;
   decoder_.tick(monotonic_ms());
   for (const INPUT_RECORD& record : decoder_.records()) model().push_input(record);
   decoder_.records().clear();

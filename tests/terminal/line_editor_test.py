@@ -79,6 +79,22 @@ class LineEditorTest(PaneTest):
         self.assertIn("Übersicht.txt", os.listdir(self.folder))
         self.assertEqual(self.pane.line("  Zieldatei:"), "  Zieldatei:   Übersicht.txt")
 
+    def test_a_long_paste_arrives_whole(self):
+        os.mkdir(os.path.join(self.folder, "samples"))
+        self.copy_sample(os.path.join("samples", "pv-log.csv"))
+        # Found only when no byte is lost: a name of 600 characters, far more
+        # than the key buffer holds, that still names the sample.
+        name = "samples/" + "./" * 291 + "pv-log.csv"
+        self.assertEqual(len(name), 600)
+        self.pane.text(name)
+        self.pane.keys("Enter")
+        self.pane.wait_for_text("Zieldatei:")
+        self.pane.text("ziel.txt")
+        self.pane.keys("Enter")
+        self.assertEqual(self.finish(), 0)
+        with open(os.path.join(self.folder, "ziel.txt"), "rb") as file:
+            self.assertEqual(file.read().count(b"\r\n"), 1440)
+
     def test_waiting_takes_no_processor_time(self):
         self.write_source("src.csv")
         pid = self.pane.pid()
