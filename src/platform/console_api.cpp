@@ -24,7 +24,7 @@ bool run_call(ConsoleHost& host, Operation operation) {
     const std::lock_guard guard(host.lock());
     host.begin_call();
     done = operation(host);
-    host.end_call();
+    if (!host.batching()) host.flush_output();
   }
   host.after_call();
   return done;

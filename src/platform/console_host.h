@@ -31,12 +31,19 @@ class ConsoleHost {
   [[nodiscard]] std::mutex& lock() noexcept { return mutex_; }
   [[nodiscard]] ConsoleModel& model() noexcept { return model_; }
 
+  // Output batches (under the lock): flush_output waits for the end of the
+  // outermost one.
+  void begin_batch() noexcept { ++batch_depth_; }
+  void end_batch();
+  [[nodiscard]] bool batching() const noexcept { return batch_depth_ > 0; }
+
   // GetStdHandle: a console handle or a file handle.
   [[nodiscard]] virtual HANDLE std_handle(DWORD which) noexcept = 0;
-  // Runs under the lock before and after each console call (pending resize,
-  // rendering the call's changes).
+  // Runs under the lock before each console call (a pending resize).
   virtual void begin_call() {}
-  virtual void end_call() {}
+  // Runs under the lock after each console call outside an output batch, and
+  // when the outermost batch ends: shows what changed.
+  virtual void flush_output() {}
   // Runs after each console call once the lock is released.
   virtual void after_call() {}
   // Moves the input that has arrived into the model's queue; never waits.
@@ -53,6 +60,7 @@ class ConsoleHost {
  private:
   std::mutex mutex_;
   ConsoleModel model_;
+  int batch_depth_ = 0;
 };
 
 // The host in use: the one installed last, or the process's own host for the

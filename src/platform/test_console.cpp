@@ -23,7 +23,7 @@ class TestConsoleHost final : public ConsoleHost {
     if (sleep_hook_) sleep_hook_(milliseconds);
   }
   void sound(DWORD /*frequency*/, DWORD milliseconds) override { now_ms_ += milliseconds; }
-  void end_call() override {
+  void flush_output() override {
     if (renderer_) sink_(renderer_->take_output());
   }
 

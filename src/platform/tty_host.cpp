@@ -73,7 +73,7 @@ class TtyHost final : public ConsoleHost {
 
   HANDLE std_handle(DWORD which) noexcept override;
   void begin_call() override;
-  void end_call() override;
+  void flush_output() override;
   void after_call() override;
   void pump_input() override;
   bool wait_for_input() override;
@@ -176,7 +176,7 @@ void TtyHost::apply_resize() {
   }
 }
 
-void TtyHost::end_call() {
+void TtyHost::flush_output() {
   if (renderer_) (void)write_all(output_fd, renderer_->take_output());
 }
 
@@ -184,8 +184,15 @@ void TtyHost::after_call() {
   if (input_gone_) close_console();
 }
 
+// The bell and what came before it are sent before the tone's time passes,
+// even inside an output batch.
 void TtyHost::sound(DWORD /*frequency*/, DWORD milliseconds) {
-  if (!renderer_) ring_terminal_bell();
+  if (renderer_) {
+    const std::lock_guard guard(lock());
+    flush_output();
+  } else {
+    ring_terminal_bell();
+  }
   sleep_ms(milliseconds);
 }
 
