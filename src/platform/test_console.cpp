@@ -116,4 +116,12 @@ void ScopedTestConsole::render_to(std::function<void(std::string_view)> sink, co
   host_->model().set_observer(host_->renderer_.get());
 }
 
+void ScopedTestConsole::resize_terminal(int columns, int rows) {
+  const std::lock_guard guard(host_->lock());
+  host_->renderer_->restart({static_cast<SHORT>(columns), static_cast<SHORT>(rows)});
+  host_->flush_output();
+}
+
+SMALL_RECT ScopedTestConsole::terminal_view() const { return host_->renderer_->view(); }
+
 }  // namespace lumetra

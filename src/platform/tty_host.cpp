@@ -1,8 +1,9 @@
 // Terminal host: the process's own console host. Standard input is a console
 // when it is a terminal; standard output when it is a terminal whose TERM is
-// set and not "dumb". The console model then has the terminal's size, the
-// renderer mirrors it onto standard output, and keys are decoded from the
-// bytes the terminal sends.
+// set and not "dumb". The console model then has the terminal's size at
+// first use and keeps it; the renderer shows it on standard output, in a
+// view that follows the cursor when the terminal is smaller, and keys are
+// decoded from the bytes the terminal sends.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -85,7 +86,6 @@ class TtyHost final : public ConsoleHost {
   void start_output();
   std::optional<CursorReport> query_cursor();
   [[nodiscard]] bool read_terminal(int fd);
-  void apply_resize();
 
   const bool input_console_;
   const bool output_console_;
@@ -159,21 +159,11 @@ std::optional<CursorReport> TtyHost::query_cursor() {
   return report;
 }
 
+// A new terminal size changes only what the terminal shows: the console
+// keeps the buffer it had at first use, as a Windows console keeps its buffer
+// when the window is resized, so nothing written is clipped or lost.
 void TtyHost::begin_call() {
-  if (take_resize_request()) apply_resize();
-}
-
-// Content stays from the top left, the cursor is clamped, and the renderer
-// draws everything anew.
-void TtyHost::apply_resize() {
-  const COORD size = terminal_size();
-  model().resize(size.X, size.Y);
-  if ((model().input_mode() & ENABLE_WINDOW_INPUT) != 0) {
-    INPUT_RECORD record{};
-    record.EventType = WINDOW_BUFFER_SIZE_EVENT;
-    record.Event.WindowBufferSizeEvent.dwSize = size;
-    model().push_input(record);
-  }
+  if (take_resize_request() && renderer_) renderer_->restart(terminal_size());
 }
 
 void TtyHost::flush_output() {

@@ -79,11 +79,12 @@ class Pane:
         return self.tmux(*arguments, "-e" if colours else "-N")
 
     def rows(self):
-        return self.screen().splitlines()
+        """The screen's rows without trailing blanks."""
+        return [row.rstrip(" ") for row in self.screen().splitlines()]
 
     def line(self, start):
         """The screen row that starts so, without trailing blanks; None when none does."""
-        return next((row.rstrip(" ") for row in self.rows() if row.startswith(start)), None)
+        return next((row for row in self.rows() if row.startswith(start)), None)
 
     def show(self, name):
         return self.tmux("display", "-p", "-t", "main", "#{%s}" % name).strip()
