@@ -53,6 +53,10 @@ class ConsoleHost {
   [[nodiscard]] virtual bool wait_for_input() = 0;
   // The input mode was set (processed input switches the interrupt key).
   virtual void input_mode_changed(DWORD /*mode*/) {}
+  // Under the lock, after the process was stopped and continued: whatever the
+  // shell did with the terminal meanwhile, the console's terminal mode comes
+  // back and the next console call shows the console anew.
+  virtual void continue_terminal() {}
   virtual void sleep(DWORD milliseconds) = 0;
   // The tone's length; the bell itself reaches the model's observer.
   virtual void sound(DWORD frequency, DWORD milliseconds) = 0;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "platform/console_host.h"
 #include "platform/console_signals.h"
@@ -79,17 +80,22 @@ class TtyHost final : public ConsoleHost {
   void pump_input() override;
   bool wait_for_input() override;
   void input_mode_changed(DWORD mode) override;
+  void continue_terminal() override;
   void sleep(DWORD milliseconds) override { sleep_ms(milliseconds); }
   void sound(DWORD frequency, DWORD milliseconds) override;
 
  private:
   void start_output();
+  void claim_output() noexcept;
+  void enter_raw_input() noexcept;
   std::optional<CursorReport> query_cursor();
   [[nodiscard]] bool read_terminal(int fd);
 
   const bool input_console_;
   const bool output_console_;
+  const bool linux_console_;
   bool input_gone_ = false;
+  bool repaint_pending_ = false;
   InputDecoder decoder_;
   std::unique_ptr<TerminalRenderer> renderer_;
 };
@@ -97,8 +103,9 @@ class TtyHost final : public ConsoleHost {
 TtyHost::TtyHost()
     : ConsoleHost(model_of_terminal_size()),
       input_console_(isatty(input_fd) != 0),
-      output_console_(output_is_terminal()) {
-  if (input_console_) (void)enter_console_input_mode(input_fd, (model().input_mode() & ENABLE_PROCESSED_INPUT) != 0);
+      output_console_(output_is_terminal()),
+      linux_console_(output_console_ && std::string_view(std::getenv("TERM")) == "linux") {
+  if (input_console_) enter_raw_input();
   if (output_console_) start_output();
   watch_console_close(this);
 }
@@ -116,9 +123,7 @@ HANDLE TtyHost::std_handle(DWORD which) noexcept {
 void TtyHost::start_output() {
   renderer_ = std::make_unique<TerminalRenderer>(model(), TerminalCharset::for_locale());
   model().set_observer(renderer_.get());
-  note_terminal_output(output_fd);
-  const char* term = std::getenv("TERM");
-  if (std::string_view(term) == "linux") set_linux_console_bell(output_fd);
+  claim_output();
   if (const std::optional<CursorReport> report = query_cursor()) {
     const COORD size = model().size();
     const COORD position{static_cast<SHORT>(std::clamp(report->column - 1, 0, size.X - 1)),
@@ -129,6 +134,13 @@ void TtyHost::start_output() {
     renderer_->repaint();
   }
   (void)write_all(output_fd, renderer_->take_output());
+}
+
+// Colours, cursor and a Linux console's bell are the console's until the
+// terminal is restored.
+void TtyHost::claim_output() noexcept {
+  note_terminal_output(output_fd);
+  if (linux_console_) set_linux_console_bell(output_fd);
 }
 
 // Asks the terminal where its cursor is. Keys typed before the answer stay
@@ -163,7 +175,20 @@ std::optional<CursorReport> TtyHost::query_cursor() {
 // keeps the buffer it had at first use, as a Windows console keeps its buffer
 // when the window is resized, so nothing written is clipped or lost.
 void TtyHost::begin_call() {
-  if (take_resize_request() && renderer_) renderer_->restart(terminal_size());
+  const bool resized = take_resize_request();
+  const bool continued = std::exchange(repaint_pending_, false);
+  if ((resized || continued) && renderer_) renderer_->restart(terminal_size());
+}
+
+// A process continued in the background leaves the terminal to the shell;
+// it takes it over when it is brought to the foreground (SIGCONT again).
+void TtyHost::continue_terminal() {
+  if (tcgetpgrp(input_console_ ? input_fd : output_fd) != getpgrp()) return;
+  if (input_console_) enter_raw_input();
+  if (renderer_) {
+    claim_output();
+    repaint_pending_ = true;
+  }
 }
 
 void TtyHost::flush_output() {
@@ -217,8 +242,14 @@ bool TtyHost::wait_for_input() {
   return true;
 }
 
-void TtyHost::input_mode_changed(DWORD mode) {
-  if (input_console_) (void)enter_console_input_mode(input_fd, (mode & ENABLE_PROCESSED_INPUT) != 0);
+void TtyHost::input_mode_changed(DWORD /*mode*/) {
+  if (input_console_) enter_raw_input();
+}
+
+// Raw key input, with the interrupt key exactly when the input mode has
+// processed input (the model's mode is current under the lock).
+void TtyHost::enter_raw_input() noexcept {
+  (void)enter_console_input_mode(input_fd, (model().input_mode() & ENABLE_PROCESSED_INPUT) != 0);
 }
 
 }  // namespace
