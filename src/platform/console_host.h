@@ -5,6 +5,7 @@
 #pragma once
 
 #include <mutex>
+#include <span>
 
 #include "platform/console_api.h"
 #include "platform/console_model.h"
@@ -51,6 +52,8 @@ class ConsoleHost {
   // Called without the lock while the queue is empty: waits until input may
   // have arrived; false when none can ever arrive.
   [[nodiscard]] virtual bool wait_for_input() = 0;
+  // Called without the lock: ReadConsoleA's line, as far as it fits.
+  [[nodiscard]] virtual DWORD read_line(std::span<char> /*destination*/) { return 0; }
   // The input mode was set (processed input switches the interrupt key).
   virtual void input_mode_changed(DWORD /*mode*/) {}
   // Under the lock, after the process was stopped and continued: whatever the

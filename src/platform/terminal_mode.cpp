@@ -52,6 +52,11 @@ bool enter_console_input_mode(int fd, bool interrupt_key) noexcept {
   return tcsetattr(fd, TCSANOW, &mode) == 0;
 }
 
+void leave_console_input_mode() noexcept {
+  const int fd = raw_input_fd.exchange(-1);
+  if (fd >= 0) (void)tcsetattr(fd, TCSANOW, &saved_mode);
+}
+
 void note_terminal_output(int fd) noexcept { drawn_output_fd.store(fd); }
 
 void set_linux_console_bell(int fd) noexcept {

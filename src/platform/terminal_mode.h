@@ -16,6 +16,10 @@ void make_raw_input_mode(termios& mode, bool interrupt_key) noexcept;
 // first call (saved for restore_terminal). Applied at once (TCSANOW) so
 // that typed-ahead keys survive.
 bool enter_console_input_mode(int fd, bool interrupt_key) noexcept;
+// Puts the saved mode back on the raw input's terminal at once (TCSANOW,
+// keeping type-ahead), so that it reads a line with its own echo and erase
+// key.
+void leave_console_input_mode() noexcept;
 
 // The terminal on fd shows the console: restore_terminal resets its colours
 // and shows its cursor.

@@ -3,7 +3,8 @@
 // set and not "dumb". The console model then has the terminal's size at
 // first use and keeps it; the renderer shows it on standard output, in a
 // view that follows the cursor when the terminal is smaller, and keys are
-// decoded from the bytes the terminal sends.
+// decoded from the bytes the terminal sends. ReadConsoleA reads a line in
+// the terminal's own mode, for a terminal that cannot be drawn on.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -14,6 +15,8 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -79,6 +82,7 @@ class TtyHost final : public ConsoleHost {
   void after_call() override;
   void pump_input() override;
   bool wait_for_input() override;
+  DWORD read_line(std::span<char> destination) override;
   void input_mode_changed(DWORD mode) override;
   void continue_terminal() override;
   void sleep(DWORD milliseconds) override { sleep_ms(milliseconds); }
@@ -90,12 +94,15 @@ class TtyHost final : public ConsoleHost {
   void enter_raw_input() noexcept;
   std::optional<CursorReport> query_cursor();
   [[nodiscard]] bool read_terminal(int fd);
+  [[nodiscard]] std::string read_terminal_line();
 
   const bool input_console_;
   const bool output_console_;
   const bool linux_console_;
   bool input_gone_ = false;
+  bool raw_input_ = false;
   bool repaint_pending_ = false;
+  std::string line_rest_;  // of ReadConsoleA's line
   InputDecoder decoder_;
   std::unique_ptr<TerminalRenderer> renderer_;
 };
@@ -105,7 +112,10 @@ TtyHost::TtyHost()
       input_console_(isatty(input_fd) != 0),
       output_console_(output_is_terminal()),
       linux_console_(output_console_ && std::string_view(std::getenv("TERM")) == "linux") {
-  if (input_console_) enter_raw_input();
+  // Raw input at once when the terminal shows the console (the start-up
+  // query needs it), else from the first key read on: until then typed keys
+  // are echoed by the terminal as usual.
+  if (input_console_ && output_console_) enter_raw_input();
   if (output_console_) start_output();
   watch_console_close(this);
 }
@@ -184,7 +194,7 @@ void TtyHost::begin_call() {
 // it takes it over when it is brought to the foreground (SIGCONT again).
 void TtyHost::continue_terminal() {
   if (tcgetpgrp(input_console_ ? input_fd : output_fd) != getpgrp()) return;
-  if (input_console_) enter_raw_input();
+  if (raw_input_) enter_raw_input();
   if (renderer_) {
     claim_output();
     repaint_pending_ = true;
@@ -227,6 +237,7 @@ bool TtyHost::read_terminal(int fd) {
 // terminal's own input queue instead of piling up here.
 void TtyHost::pump_input() {
   if (!input_console_ || input_gone_) return;
+  if (!raw_input_) enter_raw_input();
   if (model().input_count() == 0 && readable(input_fd, 0) && !read_terminal(input_fd)) input_gone_ = true;
   decoder_.tick(monotonic_ms());
   for (const INPUT_RECORD& record : decoder_.records()) model().push_input(record);
@@ -242,13 +253,44 @@ bool TtyHost::wait_for_input() {
   return true;
 }
 
+// The line comes with CR LF, as a Windows console gives it.
+DWORD TtyHost::read_line(std::span<char> destination) {
+  if (!input_console_) return 0;
+  if (line_rest_.empty()) line_rest_ = read_terminal_line();
+  const std::size_t count = std::min(destination.size(), line_rest_.size());
+  std::copy_n(line_rest_.begin(), count, destination.begin());
+  line_rest_.erase(0, count);
+  return static_cast<DWORD>(count);
+}
+
+// One line in the terminal's own mode: echoed and edited by the terminal,
+// delivered at Enter (or Ctrl+D). Raw input, if it was on, comes back after.
+std::string TtyHost::read_terminal_line() {
+  bool was_raw = false;
+  {
+    const std::lock_guard guard(lock());
+    was_raw = std::exchange(raw_input_, false);
+    leave_console_input_mode();
+  }
+  char bytes[4096];  // a terminal's longest line
+  const ssize_t count = read_once(input_fd, bytes, sizeof bytes);
+  std::string line(bytes, count > 0 ? static_cast<std::size_t>(count) : 0);
+  if (line.ends_with('\n')) line.insert(line.size() - 1, 1, '\r');
+  if (was_raw) {
+    const std::lock_guard guard(lock());
+    enter_raw_input();
+  }
+  return line;
+}
+
 void TtyHost::input_mode_changed(DWORD /*mode*/) {
-  if (input_console_) enter_raw_input();
+  if (raw_input_) enter_raw_input();
 }
 
 // Raw key input, with the interrupt key exactly when the input mode has
 // processed input (the model's mode is current under the lock).
 void TtyHost::enter_raw_input() noexcept {
+  raw_input_ = true;
   (void)enter_console_input_mode(input_fd, (model().input_mode() & ENABLE_PROCESSED_INPUT) != 0);
 }
 
