@@ -1,5 +1,6 @@
 // Terminal host on a real pseudo-terminal: start-up query, raw input, the
-// interrupt key, hang-up and the restore at exit (through tty_host_probe).
+// interrupt key, hang-up, size changes and the restore at exit (through
+// tty_host_probe).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
