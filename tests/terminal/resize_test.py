@@ -25,11 +25,16 @@ class Resize(PaneTest):
 
     def expect_prompt_line(self, text, cursor_column=None):
         """The prompt's row shows text, with the cursor right after it or in
-        the given column."""
+        the given column (waiting for the repaint after a resize)."""
         pane = self.pane
-        pane.wait_for(lambda: pane.line(text) == text, repr(text))
         column = len(text) if cursor_column is None else cursor_column
-        self.assertEqual(pane.cursor(), (column, pane.row_of(text)), pane.screen())
+        pane.wait_for(lambda: pane.line(text) == text and pane.cursor() == (column, pane.row_of(text)),
+                      "%r with the cursor in column %d" % (text, column))
+
+    def expect_rows(self, first, rows):
+        """The screen's rows from first on are rows."""
+        pane = self.pane
+        pane.wait_for(lambda: pane.rows()[first:] == rows, "the rows %r" % rows)
 
     def test_fewer_rows_keep_the_prompt_and_the_typed_name_in_view(self):
         self.copy_sample()
@@ -51,13 +56,11 @@ class Resize(PaneTest):
         pane.wait_for_text("Zieldatei:")
         pane.text("ziel.txt")
         pane.keys("Enter")
-        pane.wait_for_text("geschrieben.")
-        self.assertEqual(pane.rows()[-6:], ["  Quelldatei:  pv-log.csv", "  Zieldatei:   ziel.txt", "",
-                                            "  Konvertiere...", SUMMARY % 1440, ""])
+        self.expect_rows(6, ["  Quelldatei:  pv-log.csv", "  Zieldatei:   ziel.txt", "", "  Konvertiere...",
+                             SUMMARY % 1440, ""])
         pane.resize(80, 25)
-        pane.wait_for_text("Photovoltaik-Datenkonverter")
-        self.assertEqual(pane.rows()[17:], ["  Photovoltaik-Datenkonverter", "", "  Quelldatei:  pv-log.csv",
-                                            "  Zieldatei:   ziel.txt", "", "  Konvertiere...", SUMMARY % 1440, ""])
+        self.expect_rows(17, ["  Photovoltaik-Datenkonverter", "", "  Quelldatei:  pv-log.csv", "  Zieldatei:   ziel.txt",
+                              "", "  Konvertiere...", SUMMARY % 1440, ""])
         pane.keys("x")
         self.assertEqual(pane.wait_for_exit(), 0)
 
