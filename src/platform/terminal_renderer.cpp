@@ -15,6 +15,7 @@
 // console turns 90-97 into bold that a later 30-37 would keep.
 #include "platform/terminal_renderer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdlib>
