@@ -1,5 +1,7 @@
 // Console operations with the Windows console's names, types and meaning,
-// served on Linux by the console host (console_host.h).
+// served on Linux by the console emulated on the terminal
+// (terminal_console/console_host.h), on Windows by the real console
+// (windows/console_api.cpp).
 #pragma once
 
 #include <cstdint>
@@ -139,7 +141,7 @@ BOOL SetConsoleTextAttribute(HANDLE handle, WORD attributes);
 BOOL GetConsoleScreenBufferInfo(HANDLE handle, CONSOLE_SCREEN_BUFFER_INFO* info);
 BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, void* overlapped);
 // FILE_TYPE_CHAR for a console or a character device (a terminal among
-// them), FILE_TYPE_DISK for a file, FILE_TYPE_PIPE for a pipe or socket.
+// them), FILE_TYPE_DISK for a file, FILE_TYPE_PIPE for a pipe.
 DWORD GetFileType(HANDLE handle);
 BOOL WriteConsoleOutputA(HANDLE handle, const CHAR_INFO* cells, COORD size, COORD origin, SMALL_RECT* region);
 BOOL ScrollConsoleScreenBufferA(HANDLE handle, const SMALL_RECT* source, const SMALL_RECT* clip, COORD destination,

@@ -2,9 +2,13 @@
 // as the program found it.
 #pragma once
 
+#if !defined(_WIN32)
 #include <termios.h>
+#endif
 
 namespace lumetra {
+
+#if !defined(_WIN32)
 
 // Turns a terminal mode into raw key input: no line editing, echo, flow
 // control or input translation, 8-bit bytes, one byte per read; output
@@ -29,10 +33,13 @@ void note_terminal_output(int fd) noexcept;
 // Beep; restore_terminal sets the kernel's defaults back.
 void set_linux_console_bell(int fd) noexcept;
 
+#endif
+
 // Resets colours (CSI 0m), shows the cursor (CSI ?25h), gives a Linux
 // console its default bell back and puts back the saved terminal mode once
 // pending output is sent (TCSADRAIN). Nothing is cleared and the cursor
 // stays. Idempotent and async-signal-safe, for exit and fault handlers alike.
+// On Windows: puts back the console's code pages.
 void restore_terminal() noexcept;
 
 }  // namespace lumetra

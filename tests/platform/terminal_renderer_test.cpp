@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/console_api.h"
-#include "platform/terminal_charset.h"
-#include "platform/test_console.h"
+#include "platform/terminal_console/terminal_charset.h"
+#include "platform/terminal_console/test_console.h"
 
 namespace lumetra {
 namespace {

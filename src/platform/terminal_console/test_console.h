@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/console_api.h"
-#include "platform/console_model.h"
+#include "platform/terminal_console/console_model.h"
 
 namespace lumetra {
 

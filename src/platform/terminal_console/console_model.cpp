@@ -1,10 +1,10 @@
 // Console model: cells, window, cursor, modes, input queue and control
 // handlers with the Windows console's semantics and failures.
-#include "platform/console_model.h"
+#include "platform/terminal_console/console_model.h"
 
 #include <algorithm>
 
-#include "platform/console_geometry.h"
+#include "platform/terminal_console/console_geometry.h"
 
 namespace lumetra {
 

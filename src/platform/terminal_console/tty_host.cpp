@@ -20,13 +20,13 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/console_host.h"
 #include "platform/console_signals.h"
-#include "platform/fd_io.h"
-#include "platform/host_clock.h"
-#include "platform/input_decoder.h"
+#include "platform/terminal_console/console_host.h"
+#include "platform/terminal_console/fd_io.h"
+#include "platform/terminal_console/host_clock.h"
+#include "platform/terminal_console/input_decoder.h"
+#include "platform/terminal_console/terminal_renderer.h"
 #include "platform/terminal_mode.h"
-#include "platform/terminal_renderer.h"
 
 namespace lumetra {
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string_view>
 
-#include "platform/fd_io.h"
+#include "platform/terminal_console/fd_io.h"
 
 namespace lumetra {
 

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/console_model.h"
-#include "platform/terminal_charset.h"
+#include "platform/terminal_console/console_model.h"
+#include "platform/terminal_console/terminal_charset.h"
 
 namespace lumetra {
 

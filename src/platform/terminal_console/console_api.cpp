@@ -6,8 +6,8 @@
 
 #include <span>
 
-#include "platform/console_host.h"
-#include "platform/fd_io.h"
+#include "platform/terminal_console/console_host.h"
+#include "platform/terminal_console/fd_io.h"
 
 namespace lumetra {
 
@@ -164,7 +164,7 @@ DWORD GetFileType(HANDLE handle) {
   if (fd < 0 || fstat(fd, &status) != 0) return FILE_TYPE_UNKNOWN;
   if (S_ISREG(status.st_mode)) return FILE_TYPE_DISK;
   if (S_ISCHR(status.st_mode)) return FILE_TYPE_CHAR;
-  return S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) ? FILE_TYPE_PIPE : FILE_TYPE_UNKNOWN;
+  return S_ISFIFO(status.st_mode) ? FILE_TYPE_PIPE : FILE_TYPE_UNKNOWN;
 }
 
 // ---- Input and control events ----------------------------------------------------

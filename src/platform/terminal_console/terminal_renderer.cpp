@@ -13,7 +13,7 @@
 //   BEL                        the bell
 // A whole SGR each time: SGR 0 also resets the background, and the Linux
 // console turns 90-97 into bold that a later 30-37 would keep.
-#include "platform/terminal_renderer.h"
+#include "platform/terminal_console/terminal_renderer.h"
 
 #include <algorithm>
 #include <array>
@@ -21,7 +21,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/console_geometry.h"
+#include "platform/terminal_console/console_geometry.h"
 
 namespace lumetra {
 

@@ -1,8 +1,8 @@
 // Test console: a console host with a fake clock and no terminal.
-#include "platform/test_console.h"
+#include "platform/terminal_console/test_console.h"
 
-#include "platform/console_host.h"
-#include "platform/terminal_renderer.h"
+#include "platform/terminal_console/console_host.h"
+#include "platform/terminal_console/terminal_renderer.h"
 
 namespace lumetra {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/console_host.h"
+#include "platform/terminal_console/console_host.h"
 #include "platform/terminal_mode.h"
 
 namespace lumetra {

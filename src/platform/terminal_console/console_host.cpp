@@ -1,5 +1,5 @@
 // Console host registry and handle values.
-#include "platform/console_host.h"
+#include "platform/terminal_console/console_host.h"
 
 #include <atomic>
 

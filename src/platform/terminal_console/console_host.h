@@ -8,7 +8,7 @@
 #include <span>
 
 #include "platform/console_api.h"
-#include "platform/console_model.h"
+#include "platform/terminal_console/console_model.h"
 
 namespace lumetra {
 
