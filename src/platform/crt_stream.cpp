@@ -1,10 +1,7 @@
-// The buffered file stream over a POSIX file descriptor, with text-mode
-// reading done on the buffered bytes so that positions stay file bytes.
+// The buffered file stream, with text-mode reading done on the buffered
+// bytes so that positions stay file bytes. The system calls below it are in
+// stream_calls.h.
 #include "platform/crt_stream.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +10,7 @@
 
 #include "platform/file_io.h"
 #include "platform/memory.h"
+#include "platform/stream_calls.h"
 
 namespace lumetra {
 
@@ -22,20 +20,17 @@ constexpr char ctrl_z = '\x1A';
 
 struct ModeEntry {
   std::string_view text;
-  int flags;
+  OpenFlags flags;
   bool text_mode;
-  bool append;
-  bool readable;
-  bool writable;
 };
 
 constexpr ModeEntry mode_table[] = {
-    {"rb", O_RDONLY, false, false, true, false},
-    {"rt", O_RDONLY, true, false, true, false},
-    {"wb", O_WRONLY | O_CREAT | O_TRUNC, false, false, false, true},
-    {"ab", O_WRONLY | O_CREAT | O_APPEND, false, true, false, true},
-    {"r+b", O_RDWR, false, false, true, true},
-    {"w+b", O_RDWR | O_CREAT | O_TRUNC, false, false, true, true},
+    {"rb", {.read = true}, false},
+    {"rt", {.read = true}, true},
+    {"wb", {.write = true, .create = true, .truncate = true}, false},
+    {"ab", {.write = true, .create = true, .append = true}, false},
+    {"r+b", {.read = true, .write = true}, false},
+    {"w+b", {.read = true, .write = true, .create = true, .truncate = true}, false},
 };
 
 const ModeEntry* find_mode(std::string_view text) noexcept {
@@ -43,29 +38,6 @@ const ModeEntry* find_mode(std::string_view text) noexcept {
     if (entry.text == text) return &entry;
   }
   return nullptr;
-}
-
-// Repeats a system call that a signal interrupted. Never used for close():
-// the descriptor is gone after an interrupted close on Linux.
-template <typename Call>
-auto retry_on_interrupt(Call call) noexcept {
-  auto result = call();
-  while (result == -1 && errno == EINTR) result = call();
-  return result;
-}
-
-FileIdentity identity_of(const struct stat& info) noexcept {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-int set_lock(int fd, short type, std::int64_t offset, std::int64_t length) noexcept {
-  struct flock range {};
-  range.l_type = type;
-  range.l_whence = SEEK_SET;
-  range.l_start = static_cast<off_t>(offset);
-  range.l_len = static_cast<off_t>(length);
-  if (retry_on_interrupt([&] { return ::fcntl(fd, F_SETLK, &range); }) == -1) return errno;
-  return 0;
 }
 
 // Bytes at the start of data that text mode delivers unchanged: everything
@@ -78,38 +50,7 @@ std::size_t plain_text_prefix(const char* data, std::size_t length) noexcept {
   return length;
 }
 
-// Locks a regular file for writing and empties it. A lock held by another
-// open stream refuses the file (EBUSY) before anything is lost; where the
-// system has no such locks, the file is emptied all the same.
-int lock_and_empty(int fd) noexcept {
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  if (retry_on_interrupt([&] { return ::fcntl(fd, F_OFD_SETLK, &whole); }) == -1 &&
-      (errno == EAGAIN || errno == EACCES)) {
-    return EBUSY;
-  }
-  return ::ftruncate(fd, 0) == -1 ? errno : 0;
-}
-
 }  // namespace
-
-int path_identity(const char* path, FileIdentity& identity) noexcept {
-  struct stat info {};
-  if (retry_on_interrupt([&] { return ::stat(path, &info); }) == -1) return errno;
-  identity = identity_of(info);
-  return 0;
-}
-
-bool is_standard_output_file(const char* path) noexcept {
-  struct stat file {};
-  if (::stat(path, &file) == -1 || !S_ISREG(file.st_mode)) return false;
-  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-    struct stat stream {};
-    if (::fstat(fd, &stream) == 0 && identity_of(stream) == identity_of(file)) return true;
-  }
-  return false;
-}
 
 // ---- Life cycle -------------------------------------------------------------
 
@@ -152,37 +93,24 @@ int CrtStream::open(const char* path, std::string_view mode) noexcept {
     buffer_.reset(static_cast<char*>(memory_allocate(crt_stream_buffer_size)));
     if (buffer_ == nullptr) return fail(ENOMEM);
   }
-  // Emptied only once the lock is held: see lock_and_empty.
-  const bool empties = (entry->flags & O_TRUNC) != 0;
-  const int fd = retry_on_interrupt([&] { return ::open(path, (entry->flags & ~O_TRUNC) | O_CLOEXEC, 0666); });
-  if (fd == -1) return fail(errno);
-  struct stat info {};
-  int error = ::fstat(fd, &info) == -1 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-  if (error == 0 && empties && S_ISREG(info.st_mode)) error = lock_and_empty(fd);
-  if (error != 0) {
-    ::close(fd);
-    return fail(error);
-  }
-  if (empties) info.st_size = 0;
-  fd_ = fd;
+  if (const int error = system_open(path, entry->flags, fd_, identity_); error != 0) return fail(error);
+  regular_ = system_is_regular(fd_);
+  if (!regular_ || system_length(fd_, length_at_open_) != 0) length_at_open_ = 0;
   text_ = entry->text_mode;
-  append_ = entry->append;
-  readable_ = entry->readable;
-  writable_ = entry->writable;
-  identity_ = identity_of(info);
-  regular_ = S_ISREG(info.st_mode);
-  length_at_open_ = regular_ ? static_cast<std::int64_t>(info.st_size) : 0;
+  append_ = entry->flags.append;
+  readable_ = entry->flags.read;
+  writable_ = entry->flags.write;
   last_error_ = 0;
   // An append stream reports the end of the file as its position from the start.
-  buffer_offset_ = append_ ? ::lseek(fd_, 0, SEEK_END) : 0;
-  if (buffer_offset_ < 0) buffer_offset_ = 0;
+  buffer_offset_ = 0;
+  if (append_ && system_seek(fd_, 0, true, buffer_offset_) != 0) buffer_offset_ = 0;
   return 0;
 }
 
 int CrtStream::reopen(const char* path, std::string_view mode) noexcept {
   const ModeEntry* entry = find_mode(mode);
-  const bool same_access =
-      entry != nullptr && entry->readable == readable_ && entry->writable == writable_ && entry->append == append_;
+  const bool same_access = entry != nullptr && entry->flags.read == readable_ && entry->flags.write == writable_ &&
+                           entry->flags.append == append_;
   if (fd_ == -1 || regular_ || !same_access) return open(path, mode);
   text_ = entry->text_mode;
   return 0;
@@ -192,8 +120,7 @@ int CrtStream::close() noexcept {
   if (fd_ == -1) return 0;
   int result = direction_ == Direction::Writing ? write_out() : 0;
   if (error_ && result == 0) result = EIO;
-  // Don't retry close on EINTR: Linux has released the descriptor already.
-  if (::close(fd_) == -1 && result == 0) result = errno;
+  if (const int error = system_close(fd_); error != 0 && result == 0) result = error;
   release();
   return result;
 }
@@ -238,17 +165,18 @@ bool CrtStream::fill(std::size_t wanted) noexcept {
     end_ = kept;
   }
   while (end_ < wanted) {
-    const ssize_t got = file_io_read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_);
-    if (got == 0 && buffer_offset_ + static_cast<std::int64_t>(end_) >= length_at_open_) {
+    std::size_t got = 0;
+    const int error = file_io_read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_, got);
+    if (error == 0 && got == 0 && buffer_offset_ + static_cast<std::int64_t>(end_) >= length_at_open_) {
       eof_ = true;
       return false;
     }
-    if (got <= 0) {
+    if (error != 0 || got == 0) {
       error_ = true;
-      fail(got == 0 ? EIO : errno);  // a regular file cut short while read
+      fail(error != 0 ? error : EIO);  // a regular file cut short while read
       return false;
     }
-    end_ += static_cast<std::size_t>(got);
+    end_ += got;
   }
   return true;
 }
@@ -356,7 +284,9 @@ int CrtStream::peek() noexcept {
 
 int CrtStream::drop_read_ahead() noexcept {
   const std::int64_t position = buffer_offset_ + static_cast<std::int64_t>(pos_);
-  if (end_ != pos_ && ::lseek(fd_, position, SEEK_SET) == -1) return fail(errno);
+  std::int64_t reached = position;
+  const int error = end_ != pos_ ? system_seek(fd_, position, false, reached) : 0;
+  if (error != 0) return fail(error);
   buffer_offset_ = position;
   pos_ = end_ = 0;
   return 0;
@@ -383,13 +313,14 @@ bool CrtStream::begin_writing() noexcept {
 std::size_t CrtStream::write_through(const char* bytes, std::size_t count) noexcept {
   std::size_t written = 0;
   while (written < count) {
-    const ssize_t put = file_io_write(fd_, bytes + written, count - written);
-    if (put <= 0) {
-      fail(put == 0 ? EIO : errno);
+    std::size_t put = 0;
+    const int error = file_io_write(fd_, bytes + written, count - written, put);
+    if (error != 0 || put == 0) {
+      fail(error != 0 ? error : EIO);
       error_ = output_lost_ = true;
       break;
     }
-    written += static_cast<std::size_t>(put);
+    written += put;
   }
   buffer_offset_ += static_cast<std::int64_t>(written);
   return written;
@@ -432,7 +363,8 @@ bool CrtStream::write_lines(const char* bytes, std::size_t count) noexcept {
 void CrtStream::cut_back_to_line_end(std::int64_t start, std::string_view written) noexcept {
   const std::size_t line_end = written.rfind('\n');
   const std::int64_t end = start + static_cast<std::int64_t>(line_end == written.npos ? 0 : line_end + 1);
-  if (regular_ && ::ftruncate(fd_, end) == 0 && ::lseek(fd_, end, SEEK_SET) == end) buffer_offset_ = end;
+  std::int64_t reached = 0;
+  if (regular_ && system_truncate(fd_, end) == 0 && system_seek(fd_, end, false, reached) == 0) buffer_offset_ = end;
 }
 
 int CrtStream::flush() noexcept {
@@ -441,8 +373,7 @@ int CrtStream::flush() noexcept {
 }
 
 void CrtStream::stop_blocking() noexcept {
-  const int flags = fd_ == -1 ? -1 : ::fcntl(fd_, F_GETFL);
-  if (flags != -1) (void)::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+  if (fd_ != -1) system_stop_blocking(fd_);
 }
 
 // ---- Positions, length, locks ----------------------------------------------
@@ -469,7 +400,8 @@ int CrtStream::set_position(std::int64_t position) noexcept {
     pos_ = static_cast<std::size_t>(position - buffer_offset_);  // inside the read-ahead: no system call
     return 0;
   }
-  if (::lseek(fd_, position, SEEK_SET) == -1) return fail(errno);
+  std::int64_t reached = 0;
+  if (const int error = system_seek(fd_, position, false, reached); error != 0) return fail(error);
   direction_ = Direction::None;
   buffer_offset_ = position;
   pos_ = end_ = 0;
@@ -478,21 +410,19 @@ int CrtStream::set_position(std::int64_t position) noexcept {
 
 int CrtStream::length(std::int64_t& length) noexcept {
   if (fd_ == -1) return fail(EBADF);
-  struct stat info {};
-  if (::fstat(fd_, &info) == -1) return fail(errno);
-  length = static_cast<std::int64_t>(info.st_size);
-  return 0;
+  const int error = system_length(fd_, length);
+  return error == 0 ? 0 : fail(error);
 }
 
 int CrtStream::lock(std::int64_t offset, std::int64_t length) noexcept {
   if (fd_ == -1) return fail(EBADF);
-  const int result = set_lock(fd_, writable_ ? F_WRLCK : F_RDLCK, offset, length);
+  const int result = system_lock(fd_, writable_ ? LockKind::Exclusive : LockKind::Shared, offset, length);
   return result == 0 ? 0 : fail(result);
 }
 
 int CrtStream::unlock(std::int64_t offset, std::int64_t length) noexcept {
   if (fd_ == -1) return fail(EBADF);
-  const int result = set_lock(fd_, F_UNLCK, offset, length);
+  const int result = system_lock(fd_, LockKind::Unlock, offset, length);
   return result == 0 ? 0 : fail(result);
 }
 

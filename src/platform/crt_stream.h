@@ -27,7 +27,7 @@ struct FileIdentity {
 // error writes to.
 [[nodiscard]] bool is_standard_output_file(const char* path) noexcept;
 
-// A move-only stream over a file descriptor, fully buffered with
+// A move-only stream over an open system file, fully buffered with
 // crt_stream_buffer_size bytes. Mode texts:
 //   "rb"  read                    "wb"  write, created or emptied
 //   "rt"  read in text mode       "ab"  write at the end, created

@@ -1,7 +1,6 @@
-// Reads and writes of open files with a fault-injection seam for tests.
+// Reads and writes of the stream's files with a fault-injection seam for
+// tests.
 #include "platform/file_io.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -18,44 +17,37 @@ TransferLimit limits[2];
 
 TransferLimit& limit_of(Transfer direction) noexcept { return limits[static_cast<int>(direction)]; }
 
-// Shortens a transfer to what the limit allows; false (errno set) when
+// Shortens a transfer to what the limit allows; the limit's error when
 // nothing may move any more.
-bool within_limit(Transfer direction, std::size_t& size) noexcept {
-  TransferLimit& limit = limit_of(direction);
-  if (limit.bytes < 0 || size == 0) return true;
-  if (limit.bytes == 0) {
-    errno = limit.error;
-    return false;
-  }
+int within_limit(Transfer direction, std::size_t& size) noexcept {
+  const TransferLimit& limit = limit_of(direction);
+  if (limit.bytes < 0 || size == 0) return 0;
+  if (limit.bytes == 0) return limit.error;
   size = static_cast<std::size_t>(std::min<std::int64_t>(limit.bytes, static_cast<std::int64_t>(size)));
-  return true;
+  return 0;
 }
 
-void count_transfer(Transfer direction, ssize_t moved) noexcept {
+void count_transfer(Transfer direction, std::size_t moved) noexcept {
   TransferLimit& limit = limit_of(direction);
-  if (limit.bytes > 0 && moved > 0) limit.bytes -= moved;
+  if (limit.bytes > 0) limit.bytes -= static_cast<std::int64_t>(moved);
 }
 
 }  // namespace
 
-ssize_t file_io_read(int fd, void* buffer, std::size_t size) noexcept {
-  if (!within_limit(Transfer::Read, size)) return -1;
-  ssize_t got = 0;
-  do {
-    got = ::read(fd, buffer, size);
-  } while (got == -1 && errno == EINTR);
+int file_io_read(SystemFile file, void* buffer, std::size_t size, std::size_t& got) noexcept {
+  got = 0;
+  if (const int error = within_limit(Transfer::Read, size); error != 0) return error;
+  const int error = system_read(file, buffer, size, got);
   count_transfer(Transfer::Read, got);
-  return got;
+  return error;
 }
 
-ssize_t file_io_write(int fd, const void* bytes, std::size_t size) noexcept {
-  if (!within_limit(Transfer::Write, size)) return -1;
-  ssize_t put = 0;
-  do {
-    put = ::write(fd, bytes, size);
-  } while (put == -1 && errno == EINTR);
+int file_io_write(SystemFile file, const void* bytes, std::size_t size, std::size_t& put) noexcept {
+  put = 0;
+  if (const int error = within_limit(Transfer::Write, size); error != 0) return error;
+  const int error = system_write(file, bytes, size, put);
   count_transfer(Transfer::Write, put);
-  return put;
+  return error;
 }
 
 template <Transfer direction>

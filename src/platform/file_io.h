@@ -1,20 +1,20 @@
-// Reads and writes of open files, with a seam through which tests make them
-// fail after a number of bytes, the way a failing disk or a full one does.
+// Reads and writes of the stream's files, with a seam through which tests
+// make them fail after a number of bytes, the way a failing disk or a full
+// one does.
 #pragma once
-
-#include <sys/types.h>
 
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/stream_calls.h"
+
 namespace lumetra {
 
-// One read() or write(), repeated when a signal interrupts it: the count
-// transferred (a write may be short), 0 at the end of the input, or -1 with
-// errno set. Async-signal-safe.
-ssize_t file_io_read(int fd, void* buffer, std::size_t size) noexcept;
-ssize_t file_io_write(int fd, const void* bytes, std::size_t size) noexcept;
+// system_read and system_write, as long as the seam lets the bytes through.
+// Async-signal-safe.
+[[nodiscard]] int file_io_read(SystemFile file, void* buffer, std::size_t size, std::size_t& got) noexcept;
+[[nodiscard]] int file_io_write(SystemFile file, const void* bytes, std::size_t size, std::size_t& put) noexcept;
 
 enum class Transfer : std::uint8_t { Read, Write };
 

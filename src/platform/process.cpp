@@ -1,39 +1,15 @@
-// Process services over the C library and POSIX.
+// Process services that are the same on every system: the C library's exit
+// and exit handlers, and the C runtime's signal numbers.
 #include "platform/process.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <csignal>
 #include <cstdlib>
-#include <ctime>
 
 namespace lumetra {
-
-void open_closed_standard_descriptors() noexcept {
-  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    // The lowest free number is taken, so each closed one is filled in turn.
-    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) (void)::open("/dev/null", O_RDWR);
-  }
-}
 
 void register_exit_handler(void (*handler)()) noexcept { std::atexit(handler); }
 
 void exit_process(std::int32_t code) noexcept { std::exit(code); }
-
-void write_standard_error(std::string_view bytes) noexcept {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;  // nothing more can be done about a failing standard error
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
-}  // namespace lumetra
-
-namespace lumetra {
 
 const int signal_abort = SIGABRT;
 const int signal_floating_point = SIGFPE;
@@ -41,90 +17,5 @@ const int signal_illegal_instruction = SIGILL;
 const int signal_segmentation = SIGSEGV;
 const int signal_termination = SIGTERM;
 const int signal_interrupt = SIGINT;
-const int signal_hang_up = SIGHUP;
-const int signal_quit = SIGQUIT;
-const int signal_bus_error = SIGBUS;
-const int signal_deadline = SIGALRM;
-
-namespace {
-
-SignalHandler handlers[signal_count] = {};
-
-// A stack for the handlers, so that a stack overflow can still be reported.
-// Static storage: it must outlive every exit handler, and a handler may run
-// while they do.
-alignas(16) char alternate_stack[1 << 16];
-
-void ensure_alternate_stack() noexcept {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
-  stack_t stack{};
-  stack.ss_sp = alternate_stack;
-  stack.ss_size = sizeof alternate_stack;
-  sigaltstack(&stack, nullptr);
-}
-
-// A signal sent by kill() or sigqueue() carries the sender's process; the
-// kernel's own (faults, the terminal, timers) carry a positive code.
-SignalSource source_of(int signal_number, const siginfo_t& info) noexcept {
-  if (signal_number == SIGALRM && info.si_code == SI_KERNEL) return SignalSource::Deadline;
-  return info.si_code <= 0 && info.si_pid != getpid() ? SignalSource::Outside : SignalSource::Inside;
-}
-
-void deliver_signal(int signal_number, siginfo_t* info, void*) noexcept {
-  handlers[signal_number](signal_number, source_of(signal_number, *info));
-}
-
-}  // namespace
-
-std::span<const int> other_ending_signals() noexcept {
-  static int numbers[signal_count];
-  static std::size_t count = 0;
-  if (count == 0) {
-    for (const int number :
-         {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPWR, SIGSYS, SIGTRAP, SIGSTKFLT, SIGIO}) {
-      numbers[count++] = number;
-    }
-    for (int number = SIGRTMIN; number <= SIGRTMAX && count < signal_count; ++number) numbers[count++] = number;
-  }
-  return {numbers, count};
-}
-
-void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
-  ensure_alternate_stack();
-  handlers[signal_number] = handler;
-  struct sigaction action {};
-  action.sa_sigaction = deliver_signal;
-  sigfillset(&action.sa_mask);
-  sigdelset(&action.sa_mask, SIGALRM);
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
-  sigaction(signal_number, &action, nullptr);
-}
-
-void arm_deadline(unsigned seconds) noexcept { alarm(seconds); }
-
-bool signal_ignored(int signal_number) noexcept {
-  struct sigaction action {};
-  sigaction(signal_number, nullptr, &action);
-  return action.sa_handler == SIG_IGN;
-}
-
-void ignore_write_signals() noexcept {
-  signal(SIGPIPE, SIG_IGN);
-  signal(SIGXFSZ, SIG_IGN);
-}
-
-void raise_default_signal(int signal_number) noexcept {
-  signal(signal_number, SIG_DFL);
-  raise(signal_number);
-}
-
-void wait_for_signal() noexcept {
-  const timespec step{0, 10'000'000};
-  nanosleep(&step, nullptr);  // cut short by a signal
-}
-
-void exit_immediately(std::int32_t code) noexcept { _exit(code); }
 
 }  // namespace lumetra
