@@ -1,0 +1,27 @@
+// The standard streams as the command line uses them: standard input and
+// output as source and target files, the console's output moved to standard
+// error, and plain writes to standard output.
+#pragma once
+
+#include <string_view>
+
+namespace lumetra {
+
+// The name under which standard input opens as a file.
+inline constexpr const char* standard_input_name = "/dev/stdin";
+
+// Keeps standard output for data and puts standard error in its place, so
+// that the console's output goes to standard error from then on. Returns the
+// name under which the kept standard output opens as a file (opened for
+// appending, it writes where the stream stands, even when it is a file the
+// shell opened); an empty name, which no file has, when standard output was
+// closed. Call before the console's first use.
+[[nodiscard]] const char* divert_standard_output() noexcept;
+
+// True when standard error is a terminal.
+[[nodiscard]] bool standard_error_is_terminal() noexcept;
+
+// Writes the bytes unchanged to standard output.
+void write_standard_output(std::string_view bytes) noexcept;
+
+}  // namespace lumetra
