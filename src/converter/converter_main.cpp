@@ -7,6 +7,7 @@
 #include "console/key_wait.h"
 #include "console/line_input.h"
 #include "converter/command_line.h"
+#include "converter/progress.h"
 #include "converter/record_converter.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
@@ -41,6 +42,7 @@ struct MainState {
   Text current_line;
   std::int32_t record_count = 0;
   RecordConverter converter;
+  ConversionProgress progress;
   bool dialogue = true;  // the names are asked for, and the end waits for a key
   std::int32_t target_mode = mode_output;
 };
@@ -129,6 +131,7 @@ void convert_lines(MainState& state) noexcept {
       line = state.current_line.view();
     }
     if (state.converter.convert_line(line)) ++state.record_count;
+    state.progress.count_line();
     if (request_waiting()) [[unlikely]]
       break;
   }
@@ -139,7 +142,9 @@ void convert_all(MainState& state) noexcept {
   file_read_line(source_file, state.current_line);  // the header, never examined
   print_text(console, "  Konvertiere...", line_end);
   state.record_count = 0;
+  state.progress.start(source_file);
   convert_lines(state);
+  state.progress.finish();
   const HoldRequests hold;  // no abort while the target's last bytes are written out
   check(file_close(source_file), line_close_files);
   check(file_close(target_file), line_close_files);
