@@ -9,11 +9,17 @@
 #include "platform/fd_io.h"
 
 namespace lumetra {
+namespace {
+
+bool data_terminal = false;
+
+}  // namespace
 
 const char* divert_standard_output() noexcept {
   static char name[32] = "";
   const int kept = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
   if (kept >= 0) std::snprintf(name, sizeof name, "/dev/fd/%d", kept);
+  data_terminal = kept >= 0 && isatty(kept) != 0;
   if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
     // No standard error: the console's output goes nowhere rather than into the data.
     const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -24,6 +30,8 @@ const char* divert_standard_output() noexcept {
   }
   return name;
 }
+
+bool data_on_terminal() noexcept { return data_terminal; }
 
 bool standard_error_is_terminal() noexcept { return isatty(STDERR_FILENO) != 0; }
 

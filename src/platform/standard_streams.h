@@ -18,6 +18,11 @@ inline constexpr const char* standard_input_name = "/dev/stdin";
 // closed. Call before the console's first use.
 [[nodiscard]] const char* divert_standard_output() noexcept;
 
+// True when standard output was kept for data and is a terminal: the
+// console's output is then plain lines, as drawing at places on the screen
+// would overwrite the data shown there.
+[[nodiscard]] bool data_on_terminal() noexcept;
+
 // True when standard error is a terminal.
 [[nodiscard]] bool standard_error_is_terminal() noexcept;
 

@@ -1,8 +1,8 @@
 // Terminal host: the process's own console host. Standard input is a console
 // when it is a terminal; standard output when it is a terminal whose TERM is
-// set and not "dumb". The console model then has the terminal's size, the
-// renderer mirrors it onto standard output, and keys are decoded from the
-// bytes the terminal sends.
+// set and not "dumb", unless data goes to a terminal as well. The console
+// model then has the terminal's size, the renderer mirrors it onto standard
+// output, and keys are decoded from the bytes the terminal sends.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -20,6 +20,7 @@
 #include "platform/fd_io.h"
 #include "platform/host_clock.h"
 #include "platform/input_decoder.h"
+#include "platform/standard_streams.h"
 #include "platform/terminal_mode.h"
 #include "platform/terminal_renderer.h"
 
@@ -34,7 +35,8 @@ constexpr COORD fallback_size{80, 25};
 
 bool output_is_terminal() noexcept {
   const char* term = std::getenv("TERM");
-  return isatty(output_fd) != 0 && term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
+  return isatty(output_fd) != 0 && term != nullptr && *term != '\0' && std::string_view(term) != "dumb" &&
+         !data_on_terminal();
 }
 
 COORD terminal_size() noexcept {

@@ -102,6 +102,18 @@ class ArgumentsOnTerminalTest(unittest.TestCase):
         self.assertEqual(run.exit_code(), 0)
         self.assertIn("Es wurden 64 Datens\u00e4tze geschrieben.", run.screen())
 
+    def test_records_to_the_terminal_stay_in_view_before_the_summary(self):
+        log = HEADER + b"".join(DAY.splitlines(keepends=True)[:8])
+        run = self.start("log.csv -", log)
+        self.assertEqual(run.exit_code(), 0)
+        rows = [row.rstrip() for row in run.screen().splitlines()]
+        subprocess.run([BINARY, "log.csv", "records.txt"], cwd=self.folder, capture_output=True, check=True)
+        with open(os.path.join(self.folder, "records.txt")) as file:
+            records = file.read().splitlines()
+        start = rows.index("  Konvertiere...")
+        self.assertEqual(rows[start + 1:start + 9], records, "\n".join(rows))
+        self.assertRegex(rows[start + 9], r"^  Vorgang abgeschlossen\. Es wurden 8 Datens.*tze geschrieben\.$")
+
     def test_progress_on_the_converting_line_while_it_runs(self):
         run = self.start("log.csv out.txt", LONG_LOG)
         screens = run.pause_and_look(lambda screens: screens and "MB/s" in screens[-1])
