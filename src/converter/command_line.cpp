@@ -72,6 +72,9 @@ CommandLine read_command_line(int argc, const char* const* argv) noexcept {
   }
   if (count == 1) return command_of(CommandForm::UsageError, "no TARGET after", names[0]);
   if (count == 0) return command_of(CommandForm::Dialogue);
+  if (names[0] == standard_stream_argument && standard_input_is_terminal()) {
+    return command_of(CommandForm::UsageError, "standard input is a terminal, not a log:", names[0]);
+  }
   return command_of(CommandForm::Names, names[0], names[1]);
 }
 

@@ -33,6 +33,8 @@ const char* divert_standard_output() noexcept {
 
 bool data_on_terminal() noexcept { return data_terminal; }
 
+bool standard_input_is_terminal() noexcept { return isatty(STDIN_FILENO) != 0; }
+
 bool standard_error_is_terminal() noexcept { return isatty(STDERR_FILENO) != 0; }
 
 void write_standard_output(std::string_view bytes) noexcept { (void)write_all(STDOUT_FILENO, bytes); }

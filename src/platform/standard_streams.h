@@ -23,7 +23,8 @@ inline constexpr const char* standard_input_name = "/dev/stdin";
 // would overwrite the data shown there.
 [[nodiscard]] bool data_on_terminal() noexcept;
 
-// True when standard error is a terminal.
+// True when standard input or standard error is a terminal.
+[[nodiscard]] bool standard_input_is_terminal() noexcept;
 [[nodiscard]] bool standard_error_is_terminal() noexcept;
 
 // Writes the bytes unchanged to standard output.

@@ -1,5 +1,6 @@
 """The names as arguments on a real terminal (tmux, 80 x 25): no key wait at
-the end, and the progress of a long conversion on the "Konvertiere..." line,
+the end, no log read from the terminal, records shown on the terminal kept
+in view, and the progress of a long conversion on the "Konvertiere..." line,
 shown while it runs, gone from the final screen, never shown when standard
 error is redirected.
 
@@ -101,6 +102,12 @@ class ArgumentsOnTerminalTest(unittest.TestCase):
         run = self.start("log.csv out.txt", SHORT_LOG)
         self.assertEqual(run.exit_code(), 0)
         self.assertIn("Es wurden 64 Datens\u00e4tze geschrieben.", run.screen())
+
+    def test_log_is_not_read_from_the_terminal(self):
+        run = self.start("- out.txt", b"")
+        self.assertEqual(run.exit_code(), 64)
+        self.assertIn("lumetra: standard input is a terminal, not a log: '-'", run.screen())
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "out.txt")))
 
     def test_records_to_the_terminal_stay_in_view_before_the_summary(self):
         log = HEADER + b"".join(DAY.splitlines(keepends=True)[:8])
