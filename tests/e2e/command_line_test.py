@@ -8,7 +8,7 @@ import re
 import subprocess
 
 from lumetra_run import (BANNER, CONVERTING, LumetraCase, abort_message,
-                         finished_output)
+                         binary, finished_output)
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 LOG = HEADER + b"081530;12.5;230.1;0.98\r\n120000;1;2;3\r\n235959;4;5;6\r\n"
@@ -142,7 +142,11 @@ class StandardStreamsTest(LumetraCase):
         self.assertEqual((result.code, result.stderr), (1, BANNER + abort_message(1, 17)))
         self.assertEqual(self.read("source.csv"), LOG)
 
-    def test_closed_standard_output_as_target(self):
+    def test_closed_standard_streams_with_standard_output_as_target(self):
         self.write("source.csv", LOG)
         result = self.run_arguments("source.csv", "-", stdout=None, preexec_fn=lambda: os.close(1))
         self.assertEqual((result.code, result.stderr), (2, BANNER + abort_message(2, 17)))
+        # Without standard error the dialogue goes nowhere, never among the records.
+        completed = subprocess.run([binary(), "source.csv", "-"], cwd=self.folder, stdin=subprocess.DEVNULL,
+                                   capture_output=True, preexec_fn=lambda: os.close(2), timeout=120, check=False)
+        self.assertEqual((completed.returncode, completed.stdout), (0, RECORDS))
