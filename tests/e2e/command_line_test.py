@@ -115,7 +115,7 @@ class StandardStreamsTest(LumetraCase):
             self.assert_run(self.run_arguments("-", "-", stdin=log), RECORDS, stderr=finished_output(3))
 
     def test_compressed_log_through_a_pipe(self):
-        compressed = self.write("log.csv.gz", gzip.compress(LOG * 2000))
+        compressed = self.write("log.csv.gz", gzip.compress(HEADER + LOG[len(HEADER):] * 2000))
         unpacking = subprocess.Popen(["gzip", "-dc", str(compressed)], stdout=subprocess.PIPE)
         try:
             result = self.run_arguments("-", "-", stdin=unpacking.stdout)
