@@ -12,6 +12,7 @@
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
+#include "platform/console_signals.h"
 #include "platform/standard_streams.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
@@ -106,13 +107,22 @@ void show_dialogue(MainState& state) noexcept {
   print_ending(console, line_end);
 }
 
+// The final key wait of the dialogue. The key that a closing console's
+// handler adds ends it too; the termination request that follows then ends
+// the program here, while the error context still names it.
+void wait_for_final_key(const MainState& state) noexcept {
+  if (!state.dialogue) return;
+  wait_for_key(-1);
+  if (console_closing()) await_request();
+}
+
 [[noreturn]] void end_empty_source(const MainState& state) noexcept {
   print_text(console, "  Fehler: Die Quelldatei ist leer.", line_end);
   {
     const HoldRequests hold;
     check(file_close(0), line_close_all);
   }
-  if (state.dialogue) wait_for_key(-1);
+  wait_for_final_key(state);
   terminate_with_code(0);
 }
 
@@ -179,7 +189,7 @@ void ConverterMain(int argc, char** argv) {
   if (file_at_end(source_file)) end_empty_source(state);
   convert_all(state);
   print_summary(state);
-  if (state.dialogue) wait_for_key(-1);
+  wait_for_final_key(state);
   release_text(state.current_line);
   release_text(state.target_name);
   release_text(state.source_name);
