@@ -7,7 +7,7 @@
 #include "console/console_output.h"
 #include "fuzz_support.h"
 #include "platform/console_api.h"
-#include "platform/test_console.h"
+#include "platform/terminal_console/test_console.h"
 
 namespace lumetra {
 namespace {

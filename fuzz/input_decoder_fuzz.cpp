@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "platform/input_decoder.h"
+#include "platform/terminal_console/input_decoder.h"
 
 namespace lumetra {
 namespace {

@@ -14,7 +14,7 @@
 #include "files/file_slots.h"
 #include "files/temp_folder.h"
 #include "fuzz_support.h"
-#include "platform/test_console.h"
+#include "platform/terminal_console/test_console.h"
 #include "text/text.h"
 
 namespace lumetra {

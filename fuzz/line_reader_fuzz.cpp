@@ -13,7 +13,7 @@
 #include "files/line_reader.h"
 #include "files/temp_folder.h"
 #include "fuzz_support.h"
-#include "platform/test_console.h"
+#include "platform/terminal_console/test_console.h"
 #include "runtime/runtime_error.h"
 
 namespace lumetra {

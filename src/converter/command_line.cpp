@@ -72,6 +72,11 @@ CommandLine read_command_line(int argc, const char* const* argv) noexcept {
   }
   if (count == 1) return command_of(CommandForm::UsageError, "no TARGET after", names[0]);
   if (count == 0) return command_of(CommandForm::Dialogue);
+  for (const std::string_view name : names) {
+    if (name == standard_stream_argument && !standard_streams_have_names()) {
+      return command_of(CommandForm::UsageError, "this system cannot open the standard streams as files:", name);
+    }
+  }
   if (names[0] == standard_stream_argument && standard_input_is_terminal()) {
     return command_of(CommandForm::UsageError, "standard input is a terminal, not a log:", names[0]);
   }

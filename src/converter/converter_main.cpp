@@ -79,7 +79,7 @@ void assign_argument_name(Text& name, std::string_view argument) noexcept {
 void take_argument_names(MainState& state, const CommandLine& command) noexcept {
   state.dialogue = false;
   if (command.source == standard_stream_argument) {
-    assign_text(state.source_name, standard_input_name);
+    assign_text(state.source_name, standard_input_name());
   } else {
     assign_argument_name(state.source_name, command.source);
   }

@@ -2,10 +2,10 @@
 #include "converter/progress.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "console/console_output.h"
-#include "platform/host_clock.h"
 #include "platform/standard_streams.h"
 
 namespace lumetra {
@@ -16,6 +16,11 @@ constexpr std::int32_t widest_text = 24;  // " 100 %  99999 MB/s", with room to 
 constexpr std::uint64_t first_show_ms = 1000;
 constexpr std::uint64_t refresh_ms = 250;
 constexpr std::int64_t bytes_per_megabyte = 1'000'000;
+
+std::uint64_t monotonic_ms() noexcept {
+  const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
+}
 
 // Bytes of the source read so far and its length at open (0 or less: unknown).
 void source_progress(FileNumber source, std::int64_t& read, std::int64_t& length) noexcept {

@@ -1,16 +1,15 @@
-// The buffered file stream over a POSIX file descriptor, with text-mode
-// reading done on the buffered bytes so that positions stay file bytes.
+// The buffered file stream, with text-mode reading done on the buffered
+// bytes so that positions stay file bytes. The system calls below it are in
+// stream_calls.h.
 #include "platform/crt_stream.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <utility>
+
+#include "platform/stream_calls.h"
 
 namespace lumetra {
 
@@ -20,20 +19,17 @@ constexpr char ctrl_z = '\x1A';
 
 struct ModeEntry {
   std::string_view text;
-  int flags;
+  OpenFlags flags;
   bool text_mode;
-  bool append;
-  bool readable;
-  bool writable;
 };
 
 constexpr ModeEntry mode_table[] = {
-    {"rb", O_RDONLY, false, false, true, false},
-    {"rt", O_RDONLY, true, false, true, false},
-    {"wb", O_WRONLY | O_CREAT | O_TRUNC, false, false, false, true},
-    {"ab", O_WRONLY | O_CREAT | O_APPEND, false, true, false, true},
-    {"r+b", O_RDWR, false, false, true, true},
-    {"w+b", O_RDWR | O_CREAT | O_TRUNC, false, false, true, true},
+    {"rb", {.read = true}, false},
+    {"rt", {.read = true}, true},
+    {"wb", {.write = true, .create = true, .truncate = true}, false},
+    {"ab", {.write = true, .create = true, .append = true}, false},
+    {"r+b", {.read = true, .write = true}, false},
+    {"w+b", {.read = true, .write = true, .create = true, .truncate = true}, false},
 };
 
 const ModeEntry* find_mode(std::string_view text) noexcept {
@@ -41,29 +37,6 @@ const ModeEntry* find_mode(std::string_view text) noexcept {
     if (entry.text == text) return &entry;
   }
   return nullptr;
-}
-
-// Repeats a system call that a signal interrupted. Never used for close():
-// the descriptor is gone after an interrupted close on Linux.
-template <typename Call>
-auto retry_on_interrupt(Call call) noexcept {
-  auto result = call();
-  while (result == -1 && errno == EINTR) result = call();
-  return result;
-}
-
-FileIdentity identity_of(const struct stat& info) noexcept {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-int set_lock(int fd, short type, std::int64_t offset, std::int64_t length) noexcept {
-  struct flock range {};
-  range.l_type = type;
-  range.l_whence = SEEK_SET;
-  range.l_start = static_cast<off_t>(offset);
-  range.l_len = static_cast<off_t>(length);
-  if (retry_on_interrupt([&] { return ::fcntl(fd, F_SETLK, &range); }) == -1) return errno;
-  return 0;
 }
 
 // Bytes at the start of data that text mode delivers unchanged: everything
@@ -77,13 +50,6 @@ std::size_t plain_text_prefix(const char* data, std::size_t length) noexcept {
 }
 
 }  // namespace
-
-int path_identity(const char* path, FileIdentity& identity) noexcept {
-  struct stat info {};
-  if (retry_on_interrupt([&] { return ::stat(path, &info); }) == -1) return errno;
-  identity = identity_of(info);
-  return 0;
-}
 
 // ---- Life cycle -------------------------------------------------------------
 
@@ -122,24 +88,15 @@ int CrtStream::open(const char* path, std::string_view mode) noexcept {
     buffer_.reset(new (std::nothrow) char[crt_stream_buffer_size]);
     if (buffer_ == nullptr) return fail(ENOMEM);
   }
-  const int fd = retry_on_interrupt([&] { return ::open(path, entry->flags | O_CLOEXEC, 0666); });
-  if (fd == -1) return fail(errno);
-  struct stat info {};
-  if (::fstat(fd, &info) == -1 || S_ISDIR(info.st_mode)) {
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-    ::close(fd);
-    return fail(error);
-  }
-  fd_ = fd;
+  if (const int error = system_open(path, entry->flags, fd_, identity_); error != 0) return fail(error);
   text_ = entry->text_mode;
-  append_ = entry->append;
-  readable_ = entry->readable;
-  writable_ = entry->writable;
-  identity_ = identity_of(info);
+  append_ = entry->flags.append;
+  readable_ = entry->flags.read;
+  writable_ = entry->flags.write;
   last_error_ = 0;
   // An append stream reports the end of the file as its position from the start.
-  buffer_offset_ = append_ ? ::lseek(fd_, 0, SEEK_END) : 0;
-  if (buffer_offset_ < 0) buffer_offset_ = 0;
+  buffer_offset_ = 0;
+  if (append_ && system_seek(fd_, 0, true, buffer_offset_) != 0) buffer_offset_ = 0;
   return 0;
 }
 
@@ -149,8 +106,7 @@ int CrtStream::close() noexcept {
   if (fd_ == -1) return 0;
   int result = direction_ == Direction::Writing ? write_out() : 0;
   if (output_lost_ && result == 0) result = EIO;
-  // Don't retry close on EINTR: Linux has released the descriptor already.
-  if (::close(fd_) == -1 && result == 0) result = errno;
+  if (const int error = system_close(fd_); error != 0 && result == 0) result = error;
   release();
   return result;
 }
@@ -193,18 +149,18 @@ bool CrtStream::fill(std::size_t wanted) noexcept {
     end_ = kept;
   }
   while (end_ < wanted) {
-    const ssize_t got =
-        retry_on_interrupt([&] { return ::read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_); });
-    if (got <= 0) {
-      if (got == 0) {
+    std::size_t got = 0;
+    const int error = system_read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_, got);
+    if (error != 0 || got == 0) {
+      if (error == 0) {
         eof_ = true;
       } else {
         error_ = true;
-        fail(errno);
+        fail(error);
       }
       return false;
     }
-    end_ += static_cast<std::size_t>(got);
+    end_ += got;
   }
   return true;
 }
@@ -309,7 +265,9 @@ int CrtStream::peek() noexcept {
 
 int CrtStream::drop_read_ahead() noexcept {
   const std::int64_t position = buffer_offset_ + static_cast<std::int64_t>(pos_);
-  if (end_ != pos_ && ::lseek(fd_, position, SEEK_SET) == -1) return fail(errno);
+  std::int64_t reached = position;
+  const int error = end_ != pos_ ? system_seek(fd_, position, false, reached) : 0;
+  if (error != 0) return fail(error);
   buffer_offset_ = position;
   pos_ = end_ = 0;
   return 0;
@@ -335,13 +293,14 @@ bool CrtStream::begin_writing() noexcept {
 std::size_t CrtStream::write_through(const char* bytes, std::size_t count) noexcept {
   std::size_t written = 0;
   while (written < count) {
-    const ssize_t put = retry_on_interrupt([&] { return ::write(fd_, bytes + written, count - written); });
-    if (put <= 0) {
-      fail(put == 0 ? EIO : errno);
+    std::size_t put = 0;
+    const int error = system_write(fd_, bytes + written, count - written, put);
+    if (error != 0 || put == 0) {
+      fail(error != 0 ? error : EIO);
       error_ = output_lost_ = true;
       break;
     }
-    written += static_cast<std::size_t>(put);
+    written += put;
   }
   buffer_offset_ += static_cast<std::int64_t>(written);
   return written;
@@ -400,7 +359,8 @@ int CrtStream::set_position(std::int64_t position) noexcept {
     pos_ = static_cast<std::size_t>(position - buffer_offset_);  // inside the read-ahead: no system call
     return 0;
   }
-  if (::lseek(fd_, position, SEEK_SET) == -1) return fail(errno);
+  std::int64_t reached = 0;
+  if (const int error = system_seek(fd_, position, false, reached); error != 0) return fail(error);
   direction_ = Direction::None;
   buffer_offset_ = position;
   pos_ = end_ = 0;
@@ -409,21 +369,19 @@ int CrtStream::set_position(std::int64_t position) noexcept {
 
 int CrtStream::length(std::int64_t& length) noexcept {
   if (fd_ == -1) return fail(EBADF);
-  struct stat info {};
-  if (::fstat(fd_, &info) == -1) return fail(errno);
-  length = static_cast<std::int64_t>(info.st_size);
-  return 0;
+  const int error = system_length(fd_, length);
+  return error == 0 ? 0 : fail(error);
 }
 
 int CrtStream::lock(std::int64_t offset, std::int64_t length) noexcept {
   if (fd_ == -1) return fail(EBADF);
-  const int result = set_lock(fd_, writable_ ? F_WRLCK : F_RDLCK, offset, length);
+  const int result = system_lock(fd_, writable_ ? LockKind::Exclusive : LockKind::Shared, offset, length);
   return result == 0 ? 0 : fail(result);
 }
 
 int CrtStream::unlock(std::int64_t offset, std::int64_t length) noexcept {
   if (fd_ == -1) return fail(EBADF);
-  const int result = set_lock(fd_, F_UNLCK, offset, length);
+  const int result = system_lock(fd_, LockKind::Unlock, offset, length);
   return result == 0 ? 0 : fail(result);
 }
 

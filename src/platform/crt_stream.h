@@ -24,7 +24,7 @@ struct FileIdentity {
 // (ENOENT when nothing is there).
 [[nodiscard]] int path_identity(const char* path, FileIdentity& identity) noexcept;
 
-// A move-only stream over a file descriptor, fully buffered with
+// A move-only stream over an open system file, fully buffered with
 // crt_stream_buffer_size bytes. Mode texts:
 //   "rb"  read                    "wb"  write, created or emptied
 //   "rt"  read in text mode       "ab"  write at the end, created

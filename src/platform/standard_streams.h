@@ -1,14 +1,16 @@
 // The standard streams as the command line uses them: standard input and
-// output as source and target files, the console's output moved to standard
-// error, and plain writes to standard output.
+// output opened as the source and the target, the console's output moved to
+// standard error, and whether a stream is a terminal.
 #pragma once
-
-#include <string_view>
 
 namespace lumetra {
 
+// True where the system gives standard input and output names under which
+// they open as files (not on Windows).
+[[nodiscard]] bool standard_streams_have_names() noexcept;
+
 // The name under which standard input opens as a file.
-inline constexpr const char* standard_input_name = "/dev/stdin";
+[[nodiscard]] const char* standard_input_name() noexcept;
 
 // Keeps standard output for data and puts standard error in its place, so
 // that the console's output goes to standard error from then on. Returns the
@@ -23,11 +25,8 @@ inline constexpr const char* standard_input_name = "/dev/stdin";
 // would overwrite the data shown there.
 [[nodiscard]] bool data_on_terminal() noexcept;
 
-// True when standard input or standard error is a terminal.
+// True when standard input or standard error is a terminal (a console).
 [[nodiscard]] bool standard_input_is_terminal() noexcept;
 [[nodiscard]] bool standard_error_is_terminal() noexcept;
-
-// Writes the bytes unchanged to standard output.
-void write_standard_output(std::string_view bytes) noexcept;
 
 }  // namespace lumetra

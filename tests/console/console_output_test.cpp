@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/test_console.h"
+#include "platform/terminal_console/test_console.h"
 #include "runtime/runtime_error.h"
 
 namespace lumetra {

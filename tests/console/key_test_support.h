@@ -3,7 +3,7 @@
 
 #include "console/console_output.h"
 #include "console/key_buffer.h"
-#include "platform/test_console.h"
+#include "platform/terminal_console/test_console.h"
 
 namespace lumetra {
 

@@ -8,7 +8,7 @@ import re
 import subprocess
 
 from lumetra_run import (BANNER, CONVERTING, LumetraCase, abort_message,
-                         binary, finished_output)
+                         command, finished_output)
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 LOG = HEADER + b"081530;12.5;230.1;0.98\r\n120000;1;2;3\r\n235959;4;5;6\r\n"
@@ -144,6 +144,6 @@ class StandardStreamsTest(LumetraCase):
 
     def test_without_standard_error_the_dialogue_stays_out_of_the_records(self):
         self.write("source.csv", LOG)
-        completed = subprocess.run([binary(), "source.csv", "-"], cwd=self.folder, stdin=subprocess.DEVNULL,
+        completed = subprocess.run([*command(), "source.csv", "-"], cwd=self.folder, stdin=subprocess.DEVNULL,
                                    capture_output=True, preexec_fn=lambda: os.close(2), timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout), (0, RECORDS))

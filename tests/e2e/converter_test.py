@@ -83,6 +83,8 @@ class MainFlowTest(LumetraCase):
         # With standard output and error closed, the files may get their
         # descriptors: nothing of the dialogue or the abort message may reach
         # the files through them.
+        if os.environ.get("LUMETRA_RUNNER"):
+            self.skipTest("the descriptors closed are the runner's own (wine's), not the program's")
         for source, code, records in [(HEADER + b"1;2;3;4\r\n", 0, b"$1;1;3601;2;3;4;0\r\n"),
                                       (HEADER + b"1;2;3;4\r\n5;6;7;8;9\r\n", 6, b"$1;1;3601;2;3;4;0\r\n")]:
             with self.subTest(code=code):

@@ -3,6 +3,7 @@ standard input, and holds the exact bytes of its dialogue and abort messages."""
 
 import os
 import pathlib
+import shlex
 import subprocess
 import tempfile
 import unittest
@@ -42,6 +43,12 @@ def binary():
     return path
 
 
+def command():
+    """The command that starts lumetra: the binary, run through the program
+    that LUMETRA_RUNNER names (such as wine for lumetra.exe) when it is set."""
+    return shlex.split(os.environ.get("LUMETRA_RUNNER", "")) + [binary()]
+
+
 class Result:
     def __init__(self, stdout, stderr, code):
         self.stdout = stdout
@@ -78,7 +85,7 @@ class LumetraCase(unittest.TestCase):
                 names_file.write(names)
                 names_file.seek(0)
             completed = subprocess.run(
-                [binary()], cwd=self.folder, stdout=stdout,
+                command(), cwd=self.folder, stdout=stdout,
                 stderr=subprocess.PIPE if stderr == "pipe" else error_file,
                 timeout=120, check=False, **options, **extra)
             error_file.seek(0)
@@ -88,7 +95,7 @@ class LumetraCase(unittest.TestCase):
     def run_arguments(self, *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, **extra):
         """Runs lumetra with command-line arguments; standard input is empty
         unless `stdin` gives a file or descriptor, `input` (in `extra`) bytes."""
-        completed = subprocess.run([binary(), *arguments], cwd=self.folder, stdin=None if "input" in extra else stdin,
+        completed = subprocess.run([*command(), *arguments], cwd=self.folder, stdin=None if "input" in extra else stdin,
                                    stdout=stdout, stderr=subprocess.PIPE, timeout=120, check=False, **extra)
         return Result(completed.stdout, completed.stderr, completed.returncode)
 

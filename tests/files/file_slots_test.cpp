@@ -116,12 +116,15 @@ TEST_F(FileSlots, NamesWithEitherSeparatorOrInCodePage850OpenTheSameFile) {
   const std::string typed = folder_.root().string() + "/M\x84rz.csv";  // a-umlaut as the console types it
   ASSERT_EQ(open_output(typed), 0);
   ASSERT_EQ(file_close(2), 0);
-  EXPECT_TRUE(std::filesystem::exists(folder_.root() / "M\xC3\xA4rz.csv"));
+  EXPECT_TRUE(std::filesystem::exists(folder_.root() / u8"M\u00E4rz.csv"));
   const std::string utf8 = folder_.root().string() + "/M\xC3\xA4rz.csv";
   ASSERT_EQ(open_input(utf8, 3), 0) << "a valid UTF-8 name is used as it is";
 }
 
 TEST_F(FileSlots, TheConsoleDeviceNameIsMarked) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows itself opens its console under this name, and fails without a console";
+#endif
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(folder_.root());
   ASSERT_EQ(open_output("Con"), 0);

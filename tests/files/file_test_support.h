@@ -9,7 +9,7 @@
 #include "console/console_output.h"
 #include "files/file_slots.h"
 #include "files/temp_folder.h"
-#include "platform/test_console.h"
+#include "platform/terminal_console/test_console.h"
 #include "runtime/runtime_error.h"
 
 namespace lumetra {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/console_api.h"
-#include "platform/console_host.h"
-#include "platform/test_console.h"
+#include "platform/terminal_console/console_host.h"
+#include "platform/terminal_console/test_console.h"
 
 namespace lumetra {
 namespace {

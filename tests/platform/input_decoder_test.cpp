@@ -1,6 +1,6 @@
 // Terminal bytes in, key-event records out; and on through the key
 // translation to key codes.
-#include "platform/input_decoder.h"
+#include "platform/terminal_console/input_decoder.h"
 
 #include <gtest/gtest.h>
 

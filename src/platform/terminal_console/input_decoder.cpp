@@ -11,13 +11,13 @@
 //   CSI Z                          Shift+Tab
 //   CSI row;col R                  cursor report while a query is pending
 // Any other CSI sequence is dropped whole.
-#include "platform/input_decoder.h"
+#include "platform/terminal_console/input_decoder.h"
 
 #include <array>
 #include <string_view>
 
 #include "platform/code_page_850.h"
-#include "platform/key_layout.h"
+#include "platform/terminal_console/key_layout.h"
 
 namespace lumetra {
 namespace {

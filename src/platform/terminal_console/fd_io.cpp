@@ -1,5 +1,5 @@
 // Reads and writes on file descriptors that retry after EINTR.
-#include "platform/fd_io.h"
+#include "platform/terminal_console/fd_io.h"
 
 #include <unistd.h>
 

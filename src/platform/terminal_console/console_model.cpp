@@ -1,10 +1,10 @@
 // Console model: cells, window, cursor, modes, input queue and control
 // handlers with the Windows console's semantics and failures.
-#include "platform/console_model.h"
+#include "platform/terminal_console/console_model.h"
 
 #include <algorithm>
 
-#include "platform/console_geometry.h"
+#include "platform/terminal_console/console_geometry.h"
 
 namespace lumetra {
 
@@ -32,20 +32,6 @@ bool ConsoleModel::contains(COORD position) const noexcept {
 }
 
 SMALL_RECT ConsoleModel::buffer_rect() const noexcept { return make_rect(0, 0, width_ - 1, height_ - 1); }
-
-void ConsoleModel::resize(int columns, int rows) {
-  std::vector<ConsoleCell> cells(static_cast<std::size_t>(columns) * rows);
-  for (int y = 0; y < std::min(rows, height_); ++y) {
-    std::copy_n(&at(0, y), std::min(columns, width_), &cells[static_cast<std::size_t>(y) * columns]);
-  }
-  cells_ = std::move(cells);
-  width_ = columns;
-  height_ = rows;
-  window_ = buffer_rect();
-  cursor_ = {static_cast<SHORT>(std::min<int>(cursor_.X, columns - 1)),
-             static_cast<SHORT>(std::min<int>(cursor_.Y, rows - 1))};
-  if (observer_ != nullptr) observer_->resized();
-}
 
 // ---- Screen-buffer operations -------------------------------------------------
 

@@ -2,10 +2,12 @@
 // host's lock, let the host show the result.
 #include "platform/console_api.h"
 
+#include <sys/stat.h>
+
 #include <span>
 
-#include "platform/console_host.h"
-#include "platform/fd_io.h"
+#include "platform/terminal_console/console_host.h"
+#include "platform/terminal_console/fd_io.h"
 
 namespace lumetra {
 
@@ -24,7 +26,7 @@ bool run_call(ConsoleHost& host, Operation operation) {
     const std::lock_guard guard(host.lock());
     host.begin_call();
     done = operation(host);
-    host.end_call();
+    if (!host.batching()) host.flush_output();
   }
   host.after_call();
   return done;
@@ -154,7 +156,28 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
   return TRUE;
 }
 
+DWORD GetFileType(HANDLE handle) {
+  ConsoleHost& host = console_host();
+  if (is_console(host, handle, STD_INPUT_HANDLE) || is_console(host, handle, STD_OUTPUT_HANDLE)) return FILE_TYPE_CHAR;
+  struct stat status {};
+  const int fd = handle_fd(handle);
+  if (fd < 0 || fstat(fd, &status) != 0) return FILE_TYPE_UNKNOWN;
+  if (S_ISREG(status.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(status.st_mode)) return FILE_TYPE_CHAR;
+  return S_ISFIFO(status.st_mode) ? FILE_TYPE_PIPE : FILE_TYPE_UNKNOWN;
+}
+
 // ---- Input and control events ----------------------------------------------------
+
+// Waits for the line without the host's lock: the control thread must be
+// able to stop or close the console meanwhile.
+BOOL ReadConsoleA(HANDLE handle, void* buffer, DWORD length, DWORD* read, void* /*input_control*/) {
+  if (read != nullptr) *read = 0;
+  ConsoleHost& host = console_host();
+  if (buffer == nullptr || read == nullptr || !is_console(host, handle, STD_INPUT_HANDLE)) return FALSE;
+  *read = host.read_line({static_cast<char*>(buffer), length});
+  return TRUE;
+}
 
 BOOL PeekConsoleInputA(HANDLE handle, INPUT_RECORD* records, DWORD length, DWORD* read) {
   return take_input(handle, records, length, read, false);

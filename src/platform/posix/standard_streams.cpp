@@ -1,4 +1,5 @@
-// The standard streams over their descriptors.
+// The standard streams over their descriptors; /dev/stdin and /dev/fd/N
+// name them as files.
 #include "platform/standard_streams.h"
 
 #include <fcntl.h>
@@ -6,14 +7,16 @@
 
 #include <cstdio>
 
-#include "platform/fd_io.h"
-
 namespace lumetra {
 namespace {
 
 bool data_terminal = false;
 
 }  // namespace
+
+bool standard_streams_have_names() noexcept { return true; }
+
+const char* standard_input_name() noexcept { return "/dev/stdin"; }
 
 const char* divert_standard_output() noexcept {
   static char name[32] = "";
@@ -36,7 +39,5 @@ bool data_on_terminal() noexcept { return data_terminal; }
 bool standard_input_is_terminal() noexcept { return isatty(STDIN_FILENO) != 0; }
 
 bool standard_error_is_terminal() noexcept { return isatty(STDERR_FILENO) != 0; }
-
-void write_standard_output(std::string_view bytes) noexcept { (void)write_all(STDOUT_FILENO, bytes); }
 
 }  // namespace lumetra

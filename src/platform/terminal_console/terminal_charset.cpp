@@ -1,12 +1,17 @@
 // Terminal character set: cell bytes to the terminal's codeset through iconv.
-#include "platform/terminal_charset.h"
+#include "platform/terminal_console/terminal_charset.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <iconv.h>
 #include <langinfo.h>
+#endif
 
 #include <clocale>
 #include <cwchar>
 #include <string>
+#include <string_view>
 
 #include "platform/code_page_850.h"
 
@@ -23,6 +28,18 @@ constexpr std::array<char16_t, 31> control_glyphs{
 };
 constexpr char32_t house_glyph = 0x2302;  // 0x7F
 
+#if defined(_WIN32)
+// Windows has no iconv. There the renderer serves only the tests of the
+// console model, which ask for UTF-8.
+std::string convert(std::string_view codeset, char32_t code_point) {
+  if (code_point < 0x80) return std::string(1, static_cast<char>(code_point));
+  const wchar_t wide = static_cast<wchar_t>(code_point);
+  char out[8];
+  const int length =
+      codeset == "UTF-8" ? WideCharToMultiByte(CP_UTF8, 0, &wide, 1, out, sizeof out, nullptr, nullptr) : 0;
+  return length > 0 ? std::string(out, static_cast<std::size_t>(length)) : "?";
+}
+#else
 // One character in the target codeset, or "?" when iconv cannot convert it.
 std::string convert(iconv_t converter, char32_t code_point) {
   wchar_t in[1] = {static_cast<wchar_t>(code_point)};
@@ -36,6 +53,8 @@ std::string convert(iconv_t converter, char32_t code_point) {
   return std::string(out, out_pointer);
 }
 
+#endif
+
 }  // namespace
 
 char32_t cell_code_point(unsigned char byte) noexcept {
@@ -45,6 +64,14 @@ char32_t cell_code_point(unsigned char byte) noexcept {
   return code_page_850_to_unicode(byte);
 }
 
+#if defined(_WIN32)
+TerminalCharset::TerminalCharset(const char* codeset) {
+  for (int byte = 0; byte < 256; ++byte)
+    texts_[byte] = convert(codeset, cell_code_point(static_cast<unsigned char>(byte)));
+}
+
+TerminalCharset TerminalCharset::for_locale() { return TerminalCharset("UTF-8"); }
+#else
 TerminalCharset::TerminalCharset(const char* codeset) {
   const iconv_t converter = iconv_open(codeset, "WCHAR_T");
   for (int byte = 0; byte < 256; ++byte) {
@@ -66,5 +93,6 @@ TerminalCharset TerminalCharset::for_locale() {
   std::setlocale(LC_CTYPE, previous.c_str());
   return TerminalCharset(codeset.c_str());
 }
+#endif
 
 }  // namespace lumetra

@@ -1,5 +1,5 @@
 // Key layout by one constant table, looked up both ways.
-#include "platform/key_layout.h"
+#include "platform/terminal_console/key_layout.h"
 
 #include <array>
 

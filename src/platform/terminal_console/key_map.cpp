@@ -1,6 +1,6 @@
 // Virtual-key mapping, answered from the key layout table.
 #include "platform/console_api.h"
-#include "platform/key_layout.h"
+#include "platform/terminal_console/key_layout.h"
 
 namespace lumetra {
 

@@ -1,5 +1,5 @@
 // Monotonic time and sleeping for the console host.
-#include "platform/host_clock.h"
+#include "platform/terminal_console/host_clock.h"
 
 #include <time.h>
 

@@ -1,0 +1,45 @@
+// The system calls under the buffered stream (crt_stream.h), one
+// implementation per system. Every call returns 0 or an errno value (a
+// system whose errors are not errno values translates them to the nearest
+// one) and repeats itself when a signal interrupts it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/crt_stream.h"
+
+namespace lumetra {
+
+// An open file: a POSIX descriptor, or a Windows handle value (Windows keeps
+// handles within 32 bits so that they can be passed as such); -1 is none.
+using SystemFile = int;
+inline constexpr SystemFile no_system_file = -1;
+
+struct OpenFlags {
+  bool read = false;
+  bool write = false;
+  bool create = false;    // a missing file is created (permissions 0666 less the umask)
+  bool truncate = false;  // an existing file is emptied
+  bool append = false;    // every write goes to the end of the file
+};
+
+// Opens path (UTF-8, either "/" or "\" between folders on Windows) and
+// tells which file it is. A directory is refused with EISDIR.
+[[nodiscard]] int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept;
+// Reads up to size bytes; got 0 at the end of the file.
+[[nodiscard]] int system_read(SystemFile file, void* buffer, std::size_t size, std::size_t& got) noexcept;
+// Writes up to size bytes; put may be short, and 0 when the system took
+// nothing without naming an error.
+[[nodiscard]] int system_write(SystemFile file, const void* bytes, std::size_t size, std::size_t& put) noexcept;
+// Moves to offset from the start (or from the end) and reports the position.
+[[nodiscard]] int system_seek(SystemFile file, std::int64_t offset, bool from_end, std::int64_t& position) noexcept;
+[[nodiscard]] int system_length(SystemFile file, std::int64_t& length) noexcept;
+
+enum class LockKind : std::uint8_t { Shared, Exclusive, Unlock };
+// Locks (or unlocks) a byte range without waiting.
+[[nodiscard]] int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_t length) noexcept;
+// Closes the file; never repeated, since the file is gone after a failed close.
+int system_close(SystemFile file) noexcept;
+
+}  // namespace lumetra

@@ -1,0 +1,70 @@
+// Console control events. One handler of the system's takes every event and
+// calls the program's control handlers itself, last registered first until
+// one returns TRUE; then Ctrl+C becomes the interrupt and Ctrl+Break the
+// termination request. A console that closes (also at logoff or shutdown)
+// always ends the process as a termination request once the handlers have
+// run, so that the files are closed and the abort message is written: left
+// to the system, the process would end without either.
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "platform/console_signals.h"
+#include "platform/terminal_mode.h"
+#include "platform/windows/windows_headers.h"
+#include "platform/windows/windows_internal.h"
+
+namespace lumetra {
+
+namespace {
+
+std::mutex routines_lock;
+std::vector<PHANDLER_ROUTINE> routines;  // registration order
+std::atomic<bool> closing{false};
+
+bool call_routines(DWORD event) {
+  std::vector<PHANDLER_ROUTINE> calling;
+  {
+    const std::lock_guard guard(routines_lock);
+    calling.assign(routines.rbegin(), routines.rend());
+  }
+  return std::any_of(calling.begin(), calling.end(), [&](PHANDLER_ROUTINE routine) { return routine(event) != 0; });
+}
+
+// ::DWORD: the system calls it with its own type.
+BOOL WINAPI on_console_control(::DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    if (!call_routines(event)) deliver_signal(event == CTRL_C_EVENT ? signal_interrupt : signal_termination);
+    return TRUE;
+  }
+  closing.store(true);
+  (void)call_routines(event);
+  restore_terminal();
+  deliver_signal(signal_termination);
+  // The request is held (records being written): the main thread carries it
+  // out and ends the process. Returning would let the system end it first.
+  for (;;) ::Sleep(INFINITE);
+}
+
+}  // namespace
+
+void start_console_control() noexcept { ::SetConsoleCtrlHandler(on_console_control, TRUE); }
+
+bool console_closing() noexcept { return closing.load(); }
+
+bool add_console_control_routine(PHANDLER_ROUTINE routine) {
+  const std::lock_guard guard(routines_lock);
+  routines.push_back(routine);
+  return true;
+}
+
+bool remove_console_control_routine(PHANDLER_ROUTINE routine) noexcept {
+  const std::lock_guard guard(routines_lock);
+  const auto found = std::find(routines.rbegin(), routines.rend(), routine);
+  if (found == routines.rend()) return false;
+  routines.erase(std::next(found).base());
+  return true;
+}
+
+}  // namespace lumetra

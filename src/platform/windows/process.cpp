@@ -1,0 +1,97 @@
+// Process services over the C runtime and Win32: the exit, standard error,
+// and the runtime's signal handlers, which Windows reaches through the
+// exception filter (faults), the console control handler (Ctrl+C,
+// Ctrl+Break, a closing console) and the C runtime (abort).
+#include "platform/process.h"
+
+#include <array>
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/windows/windows_headers.h"
+#include "platform/windows/windows_internal.h"
+
+namespace lumetra {
+
+namespace {
+
+void write_everything(::DWORD handle, std::string_view bytes) noexcept {
+  const ::HANDLE stream = ::GetStdHandle(handle);
+  while (!bytes.empty()) {
+    ::DWORD written = 0;
+    if (::WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) == 0 || written == 0) {
+      return;  // nothing more can be done about a failing standard stream
+    }
+    bytes.remove_prefix(written);
+  }
+}
+
+}  // namespace
+
+void write_standard_error(std::string_view bytes) noexcept { write_everything(STD_ERROR_HANDLE, bytes); }
+
+void write_standard_output(std::string_view bytes) noexcept { write_everything(STD_OUTPUT_HANDLE, bytes); }
+
+// Windows has no hang-up: a closing console comes as a termination request.
+// The number is the one hang-up has on POSIX systems.
+const int signal_hang_up = 1;
+
+namespace {
+
+std::array<std::atomic<SignalHandler>, signal_count> handlers{};
+::HANDLE main_thread = nullptr;
+DWORD main_thread_id = 0;
+std::mutex delivery;
+
+void keep_main_thread() noexcept {
+  main_thread_id = GetCurrentThreadId();
+  DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
+}
+
+}  // namespace
+
+SignalHandler installed_signal_handler(int signal_number) noexcept {
+  return signal_number >= 0 && signal_number < signal_count ? handlers[signal_number].load() : nullptr;
+}
+
+void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
+  static const bool started = (keep_main_thread(), start_fault_handling(), start_console_control(), true);
+  (void)started;
+  if (signal_number < 0 || signal_number >= signal_count) return;
+  handlers[signal_number] = handler;
+  if (signal_number == SIGABRT) std::signal(SIGABRT, handler);  // abort() raises it through the C runtime
+}
+
+bool signal_ignored(int signal_number) noexcept { return signal_number == signal_hang_up; }
+
+// A write to a pipe whose reader is gone fails on Windows anyway.
+void ignore_broken_pipe() noexcept {}
+
+void raise_default_signal(int signal_number) noexcept {
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+void wait_for_signal() noexcept { ::Sleep(10); }
+
+// TerminateProcess, not ExitProcess: no library is told, so nothing can wait
+// for a lock that the interrupted thread holds.
+void exit_immediately(std::int32_t code) noexcept {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  for (;;) ::Sleep(INFINITE);
+}
+
+void deliver_signal(int signal_number) noexcept {
+  const SignalHandler handler = installed_signal_handler(signal_number);
+  if (handler == nullptr) return;
+  const std::lock_guard guard(delivery);
+  const bool other_thread = GetCurrentThreadId() != main_thread_id && main_thread != nullptr;
+  if (other_thread) SuspendThread(main_thread);
+  handler(signal_number);
+  if (other_thread) ResumeThread(main_thread);
+}
+
+}  // namespace lumetra
