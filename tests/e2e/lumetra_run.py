@@ -99,6 +99,13 @@ class LumetraCase(unittest.TestCase):
             errors = completed.stderr if stderr == "pipe" else error_file.read()
         return Result(completed.stdout, errors, completed.returncode)
 
+    def run_arguments(self, *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, **extra):
+        """Runs lumetra with command-line arguments; standard input is empty
+        unless `stdin` gives a file or descriptor, `input` (in `extra`) bytes."""
+        completed = subprocess.run([*command(), *arguments], cwd=self.folder, stdin=None if "input" in extra else stdin,
+                                   stdout=stdout, stderr=subprocess.PIPE, timeout=120, check=False, **extra)
+        return Result(completed.stdout, completed.stderr, completed.returncode)
+
     def assert_run(self, result, stdout, code=0, stderr=b""):
         self.assertEqual(result.stdout, stdout)
         self.assertEqual(result.stderr, stderr)

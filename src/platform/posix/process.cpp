@@ -10,6 +10,18 @@
 #include <ctime>
 
 namespace lumetra {
+namespace {
+
+void write_everything(int fd, std::string_view bytes) noexcept {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;  // nothing more can be done about a failing standard stream
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+}  // namespace
 
 void open_closed_standard_descriptors() noexcept {
   for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
@@ -18,14 +30,9 @@ void open_closed_standard_descriptors() noexcept {
   }
 }
 
-void write_standard_error(std::string_view bytes) noexcept {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;  // nothing more can be done about a failing standard error
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
+void write_standard_error(std::string_view bytes) noexcept { write_everything(STDERR_FILENO, bytes); }
+
+void write_standard_output(std::string_view bytes) noexcept { write_everything(STDOUT_FILENO, bytes); }
 
 }  // namespace lumetra
 

@@ -1,10 +1,11 @@
 // Terminal host: the process's own console host. Standard input is a console
 // when it is a terminal; standard output when it is a terminal whose TERM is
-// set and not "dumb". The console model then has the terminal's size at
-// first use and keeps it; the renderer shows it on standard output, in a
-// view that follows the cursor when the terminal is smaller, and keys are
-// decoded from the bytes the terminal sends. ReadConsoleA reads a line in
-// the terminal's own mode, for a terminal that cannot be drawn on.
+// set and not "dumb", unless data goes to a terminal as well. The console
+// model then has the terminal's size at first use and keeps it; the renderer
+// shows it on standard output, in a view that follows the cursor when the
+// terminal is smaller, and keys are decoded from the bytes the terminal
+// sends. ReadConsoleA reads a line in the terminal's own mode, for a
+// terminal that cannot be drawn on.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -21,6 +22,7 @@
 #include <utility>
 
 #include "platform/console_signals.h"
+#include "platform/standard_streams.h"
 #include "platform/terminal_console/console_host.h"
 #include "platform/terminal_console/fd_io.h"
 #include "platform/terminal_console/host_clock.h"
@@ -39,7 +41,8 @@ constexpr COORD fallback_size{80, 25};
 
 bool output_is_terminal() noexcept {
   const char* term = std::getenv("TERM");
-  return isatty(output_fd) != 0 && term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
+  return isatty(output_fd) != 0 && term != nullptr && *term != '\0' && std::string_view(term) != "dumb" &&
+         !data_on_terminal();
 }
 
 COORD terminal_size() noexcept {

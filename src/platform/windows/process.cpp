@@ -15,16 +15,24 @@
 
 namespace lumetra {
 
-void write_standard_error(std::string_view bytes) noexcept {
-  const ::HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+namespace {
+
+void write_everything(::DWORD handle, std::string_view bytes) noexcept {
+  const ::HANDLE stream = ::GetStdHandle(handle);
   while (!bytes.empty()) {
     ::DWORD written = 0;
-    if (::WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) == 0 || written == 0) {
-      return;  // nothing more can be done about a failing standard error
+    if (::WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) == 0 || written == 0) {
+      return;  // nothing more can be done about a failing standard stream
     }
     bytes.remove_prefix(written);
   }
 }
+
+}  // namespace
+
+void write_standard_error(std::string_view bytes) noexcept { write_everything(STD_ERROR_HANDLE, bytes); }
+
+void write_standard_output(std::string_view bytes) noexcept { write_everything(STD_OUTPUT_HANDLE, bytes); }
 
 // Windows has no hang-up, quit or bus error: a closing console comes as a
 // termination request. The numbers are the ones POSIX systems use; none of
