@@ -126,6 +126,9 @@ TEST_F(FileSlots, NamesWithEitherSeparatorOrInCodePage850OpenTheSameFile) {
 // that file as a source; the code page 850 reading is the fallback, and
 // targets are always created under it.
 TEST_F(FileSlots, SourcesOpenByTheExactBytesOfTheirNameFirst) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows names are Unicode: none holds Latin-1 bytes";
+#endif
   const std::string latin1 = folder_.root().string() + "/M\xFCller.csv";
   folder_.write("M\xFCller.csv", "exact\r\n");
   folder_.write("M\xC2\xB3ller.csv", "code page 850\r\n");  // \xFC read as code page 850

@@ -112,7 +112,7 @@ bool is_standard_output_file(const char* path) noexcept {
   for (const DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
     const ::HANDLE handle = GetStdHandle(stream);
     FileIdentity identity;
-    if (GetFileType(handle) == FILE_TYPE_DISK && identity_of(handle, identity) && identity == file) return true;
+    if (identity_of(handle, identity) && identity == file) return true;
   }
   return false;
 }
@@ -181,7 +181,12 @@ int system_length(SystemFile file, std::int64_t& length) noexcept {
   return 0;
 }
 
-bool system_is_regular(SystemFile file) noexcept { return GetFileType(value_handle(file)) == FILE_TYPE_DISK; }
+// Pipes and devices have no file information.
+bool system_is_regular(SystemFile file) noexcept {
+  BY_HANDLE_FILE_INFORMATION information{};
+  return GetFileInformationByHandle(value_handle(file), &information) != 0 &&
+         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
 
 int system_truncate(SystemFile file, std::int64_t length) noexcept {
   std::int64_t reached = 0;
