@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console/console_output.h"
+#include "files/conversion_reading.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/temp_folder.h"
@@ -84,22 +85,6 @@ std::vector<std::string> read_plainly() {
   return lines;
 }
 
-// The conversion loop's way of reading.
-std::vector<std::string> read_from_the_buffer_first() {
-  std::vector<std::string> lines;
-  Text text;
-  for (;;) {
-    std::string_view line;
-    if (!file_take_buffered_line(source, line)) {
-      if (file_at_end(source) != 0) break;
-      file_read_line(source, text);
-      line = text.view();
-    }
-    lines.emplace_back(line);
-  }
-  return lines;
-}
-
 template <typename Reader>
 std::vector<std::string> read_file(const std::string& path, Reader reader) {
   fuzz_check(file_open(path.c_str(), mode_input, access_any, 0, source, 0) == 0, "the source opens");
@@ -135,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> plain = read_file(path, read_plainly);
   for (const std::string& line : plain) fuzz_check(line.find('\n') == std::string::npos, "no line holds an LF");
   fuzz_check(plain == model_lines(bytes), "the lines are those of the text-mode model");
-  fuzz_check(read_file(path, read_from_the_buffer_first) == plain, "the buffered road reads the same lines");
+  fuzz_check(read_file(path, [] { return read_like_the_conversion(source); }) == plain,
+             "the buffered road reads the same lines");
   return 0;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "files/conversion_reading.h"
 #include "files/file_test_support.h"
 #include "platform/file_io.h"
 #include "platform/memory.h"
@@ -82,23 +83,6 @@ std::vector<LineCase> line_cases() {
        many_then_empty},
       {"many lines, CR CR LF and a lone CR", many_lines + "a\r\r\nb\rc\n", many_then_pairs},
   };
-}
-
-// Lines as the conversion loop reads them: from the stream's buffer when
-// they lie whole in it, else one by one; at most `limit` of them.
-std::vector<std::string> read_like_the_conversion(FileNumber number, std::size_t limit = 100000) {
-  std::vector<std::string> lines;
-  Text line;
-  while (lines.size() < limit) {
-    std::string_view taken;
-    if (!file_take_buffered_line(number, taken)) {
-      if (file_at_end(number) != 0) break;
-      file_read_line(number, line);
-      taken = line.view();
-    }
-    lines.emplace_back(taken);
-  }
-  return lines;
 }
 
 TEST_F(LineReader, LinesAndTheEndOfFileTestBeforeAndAfterEveryRead) {
