@@ -362,7 +362,7 @@ bool CrtStream::write_lines(const char* bytes, std::size_t count) noexcept {
 // A pipe or a device cannot be cut back; what reached it stays.
 void CrtStream::cut_back_to_line_end(std::int64_t start, std::string_view written) noexcept {
   const std::size_t line_end = written.rfind('\n');
-  const std::int64_t end = start + static_cast<std::int64_t>(line_end == written.npos ? 0 : line_end + 1);
+  const std::int64_t end = start + static_cast<std::int64_t>(line_end == std::string_view::npos ? 0 : line_end + 1);
   std::int64_t reached = 0;
   if (regular_ && system_truncate(fd_, end) == 0 && system_seek(fd_, end, false, reached) == 0) buffer_offset_ = end;
 }
