@@ -173,28 +173,6 @@ TEST_F(LineReader, ALineThatGetsNoMemoryIsOutOfMemory) {
   }
 }
 
-// Pipes, devices and files that report no length (as in /proc) are read
-// until their end; such a source is at its end at once only when it
-// delivers nothing.
-TEST_F(LineReader, SourcesWithoutALengthAreReadToTheirEnd) {
-  const struct {
-    std::string content;
-    std::vector<std::string> lines;
-  } cases[] = {{"header\r\n081530;1.5\r\n120000;2", {"header", "081530;1.5", "120000;2"}}, {"", {}}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.content);
-    int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
-    ASSERT_EQ(::write(ends[1], c.content.data(), c.content.size()), static_cast<ssize_t>(c.content.size()));
-    ::close(ends[1]);
-    ASSERT_EQ(open_input("/proc/self/fd/" + std::to_string(ends[0])), 0);
-    ::close(ends[0]);
-    EXPECT_EQ(file_at_end(1), c.lines.empty() ? -1 : 0);
-    EXPECT_EQ(read_like_the_conversion(1), c.lines);
-    EXPECT_EQ(file_close(1), 0);
-  }
-}
-
 TEST_F(LineReader, UnopenedNumbersAreAtTheEndAndLeaveTheDestination) {
   Text line;
   assign_text(line, "kept");
