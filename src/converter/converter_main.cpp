@@ -12,7 +12,6 @@
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
-#include "platform/console_signals.h"
 #include "platform/standard_streams.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
