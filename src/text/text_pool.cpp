@@ -1,5 +1,6 @@
 // Text descriptors, the pool of 256 temporaries, and the capacity policy for
 // text buffers.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/memory.h"
@@ -64,12 +65,11 @@ void return_pool_descriptor(int index) noexcept {
   --pool.used_count;
 }
 
-// r + r/8 with r the length rounded up to a multiple of 32; the length
-// itself where that would not fit the 32-bit capacity.
+// r + r/8 with r the length rounded up to a multiple of 32, but no more than
+// the 32-bit capacity holds: the most a text can hold.
 std::uint64_t target_capacity(std::uint32_t length) noexcept {
   const std::uint64_t rounded = (static_cast<std::uint64_t>(length) + 31) / 32 * 32;
-  const std::uint64_t target = rounded + rounded / 8;
-  return target <= text_length_mask ? target : length;
+  return std::min<std::uint64_t>(rounded + rounded / 8, text_length_mask);
 }
 
 // The keep rule: big enough, and not more than an eighth above the target.
