@@ -29,7 +29,7 @@ class DumbTerminal(PaneTest):
         pane.wait_for_text("geschrieben.")
         self.assertEqual(pane.rows()[:8], ["", "  Photovoltaik-Datenkonverter", "", "  Quelldatei:  pv-log.csv",
                                            "  Zieldatei:   ziel.txt", "", "  Konvertiere...",
-                                           pane.line("  Vorgang abgeschlossen. Es wurden 1440 Datens")])
+                                           "  Vorgang abgeschlossen. Es wurden 1440 Datens\u00e4tze geschrieben."])
         # The key that ends the final wait is taken at once, without Enter.
         pane.keys("x")
         self.assertEqual(pane.wait_for_exit(), 0)
