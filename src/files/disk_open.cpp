@@ -118,6 +118,7 @@ std::int32_t open_input(FileSlot& slot, CrtStream& stream, const char* path) noe
     return illegal_function_call;
   }
   if (const std::int32_t error = open_error(stream.reopen(path, "rt")); error != 0) return error;
+  stream.expect_length(slot.size);  // a file cut short between the two opens is cut short all the same
   skip_byte_order_mark(stream, slot.encoding, false);
   return 0;
 }

@@ -127,6 +127,11 @@ class CrtStream {
   // devices and files that report no length (as in /proc) deliver bytes
   // until a read meets their end.
   [[nodiscard]] bool length_known() const noexcept { return length_at_open_ > 0; }
+  // The length the regular file had when it was first opened, for a stream
+  // that opened it again: input that ends before it is a failed read.
+  void expect_length(std::int64_t length) noexcept {
+    if (regular_) length_at_open_ = length;
+  }
 
  private:
   enum class Direction : std::uint8_t { None, Reading, Writing };

@@ -43,6 +43,17 @@ def sanitized():
     return b"__asan_init" in pathlib.Path(binary()).read_bytes()
 
 
+def open_files(pid):
+    """The files a process has open, by name: their descriptor numbers."""
+    files = {}
+    for fd in os.listdir("/proc/%d/fd" % pid):
+        try:
+            files[os.readlink("/proc/%d/fd/%s" % (pid, fd))] = fd
+        except FileNotFoundError:
+            pass
+    return files
+
+
 def binary():
     path = os.environ.get("LUMETRA_BINARY")
     if not path:

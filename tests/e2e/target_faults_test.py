@@ -9,7 +9,7 @@ import tempfile
 import time
 import unittest
 
-from lumetra_run import BANNER, CONVERTING, LumetraCase, abort_message, binary, finished_output
+from lumetra_run import BANNER, CONVERTING, LumetraCase, abort_message, binary, open_files
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 
@@ -110,14 +110,9 @@ class TargetInUseTest(LumetraCase):
 
     def test_closed_standard_descriptors_are_never_the_files(self):
         process, records = self.start_long_run(close_standard_output_and_error, stdout=subprocess.DEVNULL)
-        numbers = {}
-        for fd in os.listdir("/proc/%d/fd" % process.pid):
-            try:
-                numbers[os.path.basename(os.readlink("/proc/%d/fd/%s" % (process.pid, fd)))] = int(fd)
-            except FileNotFoundError:
-                pass
-        self.assertGreater(numbers.get("long.csv", 0), 2, numbers)
-        self.assertGreater(numbers.get("target.txt", 0), 2, numbers)
+        numbers = open_files(process.pid)
+        self.assertGreater(int(numbers.get(str(self.folder / "long.csv"), 0)), 2, numbers)
+        self.assertGreater(int(numbers.get(str(self.folder / "target.txt"), 0)), 2, numbers)
         self.assertEqual(process.wait(timeout=120), 0)
         self.assertEqual(self.read("target.txt"), records)
 
