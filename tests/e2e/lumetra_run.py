@@ -37,12 +37,6 @@ def abort_message(number, line):
         number, ERROR_TEXTS[number], line)
 
 
-def sanitized():
-    """True for a build with AddressSanitizer, which cannot run under a small
-    address-space limit."""
-    return b"__asan_init" in pathlib.Path(binary()).read_bytes()
-
-
 def open_files(pid):
     """The files a process has open, by name: their descriptor numbers."""
     files = {}
