@@ -1,29 +1,45 @@
-# Installing the manual page and building the Debian package.
+# Installing the manual page and the package documents, and building the
+# Debian package and a plain tarball.
 # Included at the end of the top CMakeLists.txt, after every install rule.
 
 include(GNUInstallDirs)
 
-# The manual page is installed compressed with gzip -9n, as Debian policy
-# asks; -n leaves name and time out of the header, so builds are repeatable.
+set(LUMETRA_PACKAGE_MAINTAINER "lumetra developers <lumetra@example.org>"
+    CACHE STRING "Maintainer named in the Debian package and its changelog")
+
+# lumetra_compressed(<file> <compressed>): the file compressed with gzip -9n,
+# as Debian policy asks for manual pages and changelogs; -n leaves name and
+# time out of the header, so builds are repeatable.
 find_program(LUMETRA_GZIP gzip REQUIRED)
-set(lumetra_manual_source ${PROJECT_SOURCE_DIR}/doc/lumetra.1)
+function(lumetra_compressed file compressed)
+  get_filename_component(name ${file} NAME)
+  add_custom_command(
+    OUTPUT ${compressed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/doc
+    COMMAND ${CMAKE_COMMAND} -E copy ${file} ${PROJECT_BINARY_DIR}/doc/${name}
+    COMMAND ${LUMETRA_GZIP} -9 -n -f ${PROJECT_BINARY_DIR}/doc/${name}
+    DEPENDS ${file}
+    COMMENT "Compressing ${name}"
+    VERBATIM)
+endfunction()
+
 set(lumetra_manual_page ${PROJECT_BINARY_DIR}/doc/lumetra.1.gz)
-add_custom_command(
-  OUTPUT ${lumetra_manual_page}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/doc
-  COMMAND ${CMAKE_COMMAND} -E copy ${lumetra_manual_source} ${PROJECT_BINARY_DIR}/doc/lumetra.1
-  COMMAND ${LUMETRA_GZIP} -9 -n -f ${PROJECT_BINARY_DIR}/doc/lumetra.1
-  DEPENDS ${lumetra_manual_source}
-  COMMENT "Compressing the manual page"
-  VERBATIM)
-add_custom_target(lumetra_manual ALL DEPENDS ${lumetra_manual_page})
+lumetra_compressed(${PROJECT_SOURCE_DIR}/doc/lumetra.1 ${lumetra_manual_page})
 install(FILES ${lumetra_manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The changelog (signed by the maintainer) and the copyright file, in
+# share/doc/lumetra.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
+set(lumetra_changelog ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+lumetra_compressed(${PROJECT_BINARY_DIR}/packaging/changelog ${lumetra_changelog})
+install(FILES ${lumetra_changelog} ${PROJECT_SOURCE_DIR}/packaging/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+add_custom_target(lumetra_documents ALL DEPENDS ${lumetra_manual_page} ${lumetra_changelog})
+
 # Debian package: lumetra_<version>_<arch>.deb, the dependencies taken from
-# the libraries the binary links (dpkg-shlibdeps).
-set(LUMETRA_PACKAGE_MAINTAINER "lumetra developers <lumetra@example.org>"
-    CACHE STRING "Maintainer named in the Debian package")
-set(CPACK_GENERATOR DEB)
+# the libraries the binary links (dpkg-shlibdeps). Tarball:
+# lumetra-<version>-linux-<processor>.tar.gz, the same files under one folder.
+set(CPACK_GENERATOR DEB TGZ)
+set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_PACKAGE_NAME lumetra)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert photovoltaic measurement logs into fixed-layout records")

@@ -13,6 +13,7 @@ add_library(lumetra_platform STATIC
   ${platform}/code_page_850.cpp
   ${platform}/crt_number.cpp
   ${platform}/crt_stream.cpp
+  ${platform}/file_io.cpp
   ${platform}/memory.cpp
   ${platform}/process.cpp
   ${platform}/processor.cpp
@@ -21,6 +22,7 @@ add_library(lumetra_platform STATIC
   ${platform}/windows/fault_filter.cpp
   ${platform}/windows/process.cpp
   ${platform}/windows/standard_input.cpp
+  ${platform}/windows/standard_streams.cpp
   ${platform}/windows/stream_calls.cpp)
 target_include_directories(lumetra_platform PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(lumetra_platform PUBLIC Threads::Threads)

@@ -6,6 +6,7 @@
 
 #include "console/console_internal.h"
 #include "files/file_slots.h"
+#include "platform/console_batch.h"
 #include "runtime/runtime_error.h"
 
 namespace lumetra {
@@ -164,6 +165,7 @@ std::int32_t set_cursor_position(std::int32_t row, std::int32_t column, std::int
 std::int32_t console_write(const char* text, std::int32_t length, std::int32_t flags) noexcept {
   if (length == 0 && (flags & console_write_settle) == 0) return 0;
   if (!view_is_degenerate()) {
+    const ConsoleOutputBatch batch;  // the whole text reaches the terminal at once
     write_windowed(text, length);
     return 0;
   }

@@ -33,6 +33,11 @@ class KeyBuffer {
     return key;
   }
 
+  bool full() noexcept {
+    std::lock_guard lock(mutex_);
+    return next(write_) == read_;
+  }
+
   bool take_arrived() noexcept {
     std::lock_guard lock(mutex_);
     const bool arrived = key_arrived_;
@@ -71,6 +76,8 @@ TempText new_key_text(const unsigned char* bytes, std::uint32_t length) noexcept
 }  // namespace
 
 void put_key(KeyCode key) noexcept { key_buffer().put(key); }
+
+bool key_buffer_full() noexcept { return key_buffer().full(); }
 
 KeyCode fetch_key() noexcept {
   pump_console_events();

@@ -21,6 +21,8 @@ constexpr KeyCode extended_key(std::int32_t x) noexcept { return x * 256 + 255; 
 // Adds a key; a full buffer (511 keys) drops its oldest key first. Sets the
 // key-arrived flag. Safe on any thread.
 void put_key(KeyCode key) noexcept;
+// True when the buffer holds 511 keys: the next key would drop the oldest.
+[[nodiscard]] bool key_buffer_full() noexcept;
 
 // The operations below pump pending console input into the buffer first, so
 // keys typed since the last look are always seen.

@@ -80,12 +80,15 @@ void wait_in_steps(std::int32_t milliseconds) noexcept {
 
 }  // namespace
 
+// Each record adds at most one key, so none is taken while the buffer is
+// full: the rest waits in the console's input queue instead of pushing the
+// oldest keys out, and a paste of any length arrives whole.
 void pump_console_events() noexcept {
   if (!pump_state.handler_installed) install_close_handler();
   const HANDLE input = console_handle(true);
   INPUT_RECORD record{};
   DWORD count = 0;
-  while (PeekConsoleInputA(input, &record, 1, &count) && count == 1) {
+  while (!key_buffer_full() && PeekConsoleInputA(input, &record, 1, &count) && count == 1) {
     if (!ReadConsoleInputA(input, &record, 1, &count) || count != 1) return;
     if (record.EventType == KEY_EVENT) handle_key_event(record.Event.KeyEvent);
   }

@@ -13,8 +13,9 @@ namespace lumetra {
 // The key that a close, logoff or shutdown request adds (Alt+F4).
 inline constexpr KeyCode close_request_key = extended_key(0x6B);
 
-// Moves every pending console input event into the key buffer. A failing
-// PeekConsoleInputA (standard input is no console) counts as an empty queue.
+// Moves pending console input events into the key buffer until it is full;
+// the events after that stay queued. A failing PeekConsoleInputA (standard
+// input is no console) counts as an empty queue.
 // The first call installs console_close_handler and registers
 // remove_close_handler with atexit.
 void pump_console_events() noexcept;

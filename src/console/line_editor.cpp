@@ -7,6 +7,7 @@
 #include "console/console_output.h"
 #include "console/key_buffer.h"
 #include "platform/console_api.h"
+#include "platform/console_batch.h"
 
 namespace lumetra {
 namespace {
@@ -201,13 +202,15 @@ void apply_insert(LineEditor& editor) noexcept {
   editor.idx += count;
 }
 
-// Handles one key; returns false when it ended the line.
+// Handles one key; returns false when it ended the line. What the key
+// changes on screen reaches the terminal in one piece.
 bool edit_one_key(LineEditor& editor) noexcept {
   editor.delete_count = 0;
   editor.insert_count = 0;
   read_cursor(editor);
   const std::int32_t code = wait_for_key_code();
   if (code == 0) return true;  // no key after all
+  const ConsoleOutputBatch batch;
   act_on_key(editor, code);
   if (editor.delete_count != 0 || editor.insert_count != 0) set_cursor_visibility(0);
   if (editor.delete_count != 0) apply_delete(editor);
@@ -236,10 +239,14 @@ void edit_line(Text& line) noexcept {
   std::int32_t packed = 0;
   (void)set_cursor_position(0, 0, -1, &packed);
   const std::int32_t saved_visibility = (packed & 65536) != 0 ? 1 : 0;
-  set_cursor_visibility(0);
-  set_cursor_visibility(1);
+  {
+    const ConsoleOutputBatch batch;
+    set_cursor_visibility(0);
+    set_cursor_visibility(1);
+  }
   while (edit_one_key(editor)) {
   }
+  const ConsoleOutputBatch batch;
   read_cursor(editor);
   move_edit_cursor(editor, signed_count(editor.len - editor.idx));
   set_cursor_visibility(saved_visibility);

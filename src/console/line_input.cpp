@@ -10,6 +10,7 @@
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
+#include "platform/console_api.h"
 #include "platform/standard_input.h"
 #include "runtime/runtime_error.h"
 
@@ -95,13 +96,42 @@ std::int32_t read_field(char* field) noexcept {
   }
 }
 
-// Reads a line with the editor into a pool temporary; false when the pool
-// has no descriptor for it.
-bool read_typed_line(TempText& line) noexcept {
+// Standard output is a terminal that the console cannot draw on (or another
+// character device) while the keys come from a terminal: the line editor
+// would echo without cursor control, so the terminal's own line mode shows
+// and edits the line instead.
+bool typed_in_line_mode() noexcept {
+  return handle_is_redirected(false) && GetFileType(console_handle(false)) == FILE_TYPE_CHAR;
+}
+
+// Reads a line in the terminal's line mode, without the CR LF that ends it.
+// A zero byte ends what a chunk adds, as it would end the field.
+void read_terminal_line(Text& line) noexcept {
+  char chunk[256];
+  DWORD count = 0;
+  do {
+    if (!ReadConsoleA(console_handle(true), chunk, sizeof chunk - 1, &count, nullptr)) count = 0;
+    chunk[count] = '\0';
+    (void)append_text(line, static_cast<const char*>(chunk));
+  } while (count > 0 && chunk[count - 1] != '\n');
+  const std::string_view typed = line.view();
+  const std::size_t line_end = typed.ends_with("\r\n") ? 2 : typed.ends_with('\n') ? 1 : 0;
+  TextDescriptor& text = line.descriptor();
+  text.length -= static_cast<std::uint32_t>(line_end);
+  if (text.data != nullptr) text.data[text.length] = '\0';
+}
+
+// Reads a line with the editor, or in line mode, into a pool temporary;
+// false when the pool has no descriptor for it.
+bool read_typed_line(TempText& line, bool line_mode) noexcept {
   TextDescriptor* descriptor = take_pool_descriptor();
   if (descriptor == nullptr) return false;
   Text edited;
-  edit_line(edited);
+  if (line_mode) {
+    read_terminal_line(edited);
+  } else {
+    edit_line(edited);
+  }
   *descriptor = std::exchange(edited.descriptor(), TextDescriptor{});
   descriptor->length |= text_temporary_flag;
   line = TempText(descriptor);
@@ -136,8 +166,13 @@ std::int32_t ask_line(TextArg prompt, bool question_mark, bool line_end) noexcep
     if (question_mark) print_plain_text(0, "? ", 0);
   }
   TempText line;
-  const bool have_line = read_typed_line(line);
-  if (line_end) print_ending(0, 1);
+  const bool line_mode = typed_in_line_mode();
+  const bool have_line = read_typed_line(line, line_mode);
+  if (line_mode && have_line) {
+    console_slot().column = 0;  // the terminal's echo of Enter has ended the line
+  } else if (line_end) {
+    print_ending(0, 1);
+  }
   if (!have_line) return set_error_number(RuntimeError::OutOfMemory);
   assign_text(source.text, std::move(line));
   return set_error_number(RuntimeError::None);

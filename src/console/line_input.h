@@ -1,5 +1,6 @@
-// Console line input: a prompted line read with the line editor (or taken
-// from redirected standard input), and the fields read from it.
+// Console line input: a prompted line read with the line editor (or in the
+// terminal's line mode, or taken from redirected standard input), and the
+// fields read from it.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +16,12 @@ inline constexpr std::int32_t field_size = 4096;
 
 // Shows the prompt (consumed; none when absent), "? " when question_mark is
 // set, reads a line with the editor and prints a line end when line_end is
-// set. With redirected standard input, only consumes the prompt and points
-// the input source at standard input. Records and returns 0, or 4 when no
-// temporary could hold the line.
+// set. When standard output is a terminal the console cannot draw on (or
+// another character device), the line is read in the terminal's own line
+// mode instead, whose echo of Enter ends the line on screen. With redirected
+// standard input, only consumes the prompt and points the input source at
+// standard input. Records and returns 0, or 4 when no temporary could hold
+// the line.
 std::int32_t ask_line(TextArg prompt, bool question_mark, bool line_end) noexcept;
 
 // Reads the next field of the input source into target by the field rules:

@@ -6,10 +6,13 @@
 #include "console/console_output.h"
 #include "console/key_wait.h"
 #include "console/line_input.h"
+#include "converter/command_line.h"
+#include "converter/progress.h"
 #include "converter/record_converter.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
+#include "platform/standard_streams.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
@@ -28,6 +31,8 @@ constexpr std::int32_t line_end = 1;
 constexpr std::int32_t line_open_source = 16;
 constexpr std::int32_t line_open_target = 17;
 constexpr std::int32_t line_close_all = 21;
+constexpr std::int32_t line_read_header = 26;
+constexpr std::int32_t line_read_line = 30;
 constexpr std::int32_t line_close_files = 58;
 
 constexpr std::int32_t yellow = 14;
@@ -39,6 +44,9 @@ struct MainState {
   Text current_line;
   std::int32_t record_count = 0;
   RecordConverter converter;
+  ConversionProgress progress;
+  bool dialogue = true;  // the names are asked for, and the end waits for a key
+  std::int32_t target_mode = mode_output;
 };
 
 // A failed statement raises its error at the statement's line; with no
@@ -61,32 +69,68 @@ void start_up(int argc, char** argv, const char** previous_module, const char** 
   }
 }
 
-void ask_names(MainState& state) noexcept {
+void assign_argument_name(Text& name, std::string_view argument) noexcept {
+  const std::string_view bytes = argument_name(argument);
+  assign_text(name, text_from_literal(bytes.data(), static_cast<std::int32_t>(bytes.size())));
+}
+
+// The names given as arguments. "-" names standard input as the source;
+// as the target it names standard output, and the console's output then
+// goes to standard error, before anything is shown.
+void take_argument_names(MainState& state, const CommandLine& command) noexcept {
+  state.dialogue = false;
+  if (command.source == standard_stream_argument) {
+    assign_text(state.source_name, standard_input_name());
+  } else {
+    assign_argument_name(state.source_name, command.source);
+  }
+  if (command.target == standard_stream_argument) {
+    assign_text(state.target_name, divert_standard_output());
+    state.target_mode = mode_append;  // writes where standard output stands, emptying nothing
+  } else {
+    assign_argument_name(state.target_name, command.target);
+  }
+}
+
+// The title, then the names asked for when the dialogue asks them.
+void show_dialogue(MainState& state) noexcept {
   print_ending(console, line_end);
   set_colours(yellow, 0, colours_keep_background);
   print_text(console, "  Photovoltaik-Datenkonverter", line_end);
   set_colours(light_grey, 0, colours_keep_background);
   print_ending(console, line_end);
-  ask_line("  Quelldatei:  ", false, true);
-  read_text_field(state.source_name);
-  ask_line("  Zieldatei:   ", false, true);
-  read_text_field(state.target_name);
+  if (state.dialogue) {
+    ask_line("  Quelldatei:  ", false, true);
+    read_text_field(state.source_name);
+    ask_line("  Zieldatei:   ", false, true);
+    read_text_field(state.target_name);
+  }
   print_ending(console, line_end);
 }
 
-[[noreturn]] void end_empty_source() noexcept {
+// The final key wait of the dialogue. The key that a closing console's
+// handler adds ends it too; the termination request that follows then ends
+// the program here, while the error context still names it.
+void wait_for_final_key(const MainState& state) noexcept {
+  if (!state.dialogue) return;
+  wait_for_key(-1);
+  await_closing_request();  // a hang-up during the wait ends the run before the names are restored
+}
+
+[[noreturn]] void end_empty_source(const MainState& state) noexcept {
   print_text(console, "  Fehler: Die Quelldatei ist leer.", line_end);
   {
     const HoldRequests hold;
     check(file_close(0), line_close_all);
   }
-  wait_for_key(-1);
+  wait_for_final_key(state);
   terminate_with_code(0);
 }
 
 // Reads the data lines and converts them. An interrupt or termination
 // request waits for the record being made: the records converted so far are
-// written out before it is carried out.
+// written out before it is carried out. A target that cannot take more
+// records ends the conversion; closing it reports the loss.
 void convert_lines(MainState& state) noexcept {
   const HoldRequests hold;
   for (;;) {
@@ -95,20 +139,24 @@ void convert_lines(MainState& state) noexcept {
     std::string_view line;
     if (!file_take_buffered_line(source_file, line)) {
       if (file_at_end(source_file)) break;
-      file_read_line(source_file, state.current_line);
+      check(file_read_line(source_file, state.current_line), line_read_line);  // a line too long for memory
       line = state.current_line.view();
     }
     if (state.converter.convert_line(line)) ++state.record_count;
-    if (request_waiting()) [[unlikely]] break;
+    state.progress.count_line();
+    if (request_waiting() || state.converter.target_failed()) [[unlikely]]
+      break;
   }
   state.converter.finish();
 }
 
 void convert_all(MainState& state) noexcept {
-  file_read_line(source_file, state.current_line);  // the header, never examined
+  check(file_read_line(source_file, state.current_line), line_read_header);  // the header, never examined
   print_text(console, "  Konvertiere...", line_end);
   state.record_count = 0;
+  state.progress.start(source_file);
   convert_lines(state);
+  state.progress.finish();
   const HoldRequests hold;  // no abort while the target's last bytes are written out
   check(file_close(source_file), line_close_files);
   check(file_close(target_file), line_close_files);
@@ -133,14 +181,17 @@ void ConverterMain(int argc, char** argv) {
   const char* previous_module = nullptr;
   const char* previous_function = nullptr;
   start_up(argc, argv, &previous_module, &previous_function);
+  const CommandLine command = read_command_line(argc, argv);
+  if (command.form != CommandForm::Dialogue && command.form != CommandForm::Names) answer_command_line(command);
   MainState state;
-  ask_names(state);
+  if (command.form == CommandForm::Names) take_argument_names(state, command);
+  show_dialogue(state);
   check(file_open(state.source_name, mode_input, 0, 0, source_file, 0), line_open_source);
-  check(file_open(state.target_name, mode_output, 0, 0, target_file, 0), line_open_target);
-  if (file_at_end(source_file)) end_empty_source();
+  check(file_open(state.target_name, state.target_mode, 0, 0, target_file, 0), line_open_target);
+  if (file_at_end(source_file)) end_empty_source(state);
   convert_all(state);
   print_summary(state);
-  wait_for_key(-1);
+  wait_for_final_key(state);
   release_text(state.current_line);
   release_text(state.target_name);
   release_text(state.source_name);

@@ -21,7 +21,7 @@ namespace {
 
 constexpr std::size_t vector_size = 16;
 constexpr std::size_t shortest_line = vector_size;
-constexpr std::size_t longest_line = 64;  // the marks of every byte fit one 64-bit word
+static_assert(longest_plain_line <= 64, "the marks of every byte fit one 64-bit word");
 constexpr std::size_t time_length = 6;
 
 // "$1;1;" as the low five bytes of a word.
@@ -44,8 +44,7 @@ std::int32_t six_digit_seconds(const char* line) noexcept {
   constexpr std::uint64_t threes = 0x3030'3030'3030;
   const std::uint64_t digits = word & 0xFFFF'FFFF'FFFF;
   // A digit byte has the high nibble 3, and still has it after adding 6.
-  const bool six_digits =
-      (digits & high_nibbles) == threes && ((digits + 0x0606'0606'0606) & high_nibbles) == threes;
+  const bool six_digits = (digits & high_nibbles) == threes && ((digits + 0x0606'0606'0606) & high_nibbles) == threes;
   if (!six_digits || (word >> 48 & 0xFF) != ';') return -1;
   const std::uint64_t values = digits & 0x0F0F'0F0F'0F0F;
   const std::uint64_t pairs = (values * 10 + (values >> 8)) & 0x00FF'00FF'00FF;
@@ -113,8 +112,8 @@ std::size_t later_fields(std::uint64_t separators) noexcept {
 // Puts the head and the seconds' digits over the first length bytes of out,
 // keeping the bytes behind them.
 void write_head(char* out, std::uint64_t digits, std::size_t length) noexcept {
-  const __m128i head = _mm_set_epi64x(static_cast<long long>(digits >> 24),
-                                      static_cast<long long>(record_head | digits << 40));
+  const __m128i head =
+      _mm_set_epi64x(static_cast<long long>(digits >> 24), static_cast<long long>(record_head | digits << 40));
   const __m128i select = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first_bytes + 16 - length));
   const __m128i behind = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
   const __m128i merged = _mm_or_si128(_mm_and_si128(select, head), _mm_andnot_si128(select, behind));
@@ -124,7 +123,7 @@ void write_head(char* out, std::uint64_t digits, std::size_t length) noexcept {
 }  // namespace
 
 std::size_t make_plain_record(std::string_view line, char* out) noexcept {
-  if (line.size() < shortest_line || line.size() > longest_line) return 0;
+  if (line.size() < shortest_line || line.size() > longest_plain_line) return 0;
   const std::int32_t seconds = six_digit_seconds(line.data());
   if (seconds < 0) return 0;
   std::size_t digit_count = 0;

@@ -11,7 +11,9 @@ namespace lumetra {
 // it stores whole vectors, so bytes behind the record are overwritten.
 inline constexpr std::size_t plain_record_slack = 32;
 
-// The record of a plain line: 16 to 64 bytes, a first field of six digits
+inline constexpr std::size_t longest_plain_line = 64;
+
+// The record of a plain line: 16 to longest_plain_line bytes, a first field of six digits
 // hhmmss, no blank, at most four fields. Writes it at out, which must have
 // room for line.size() + plain_record_slack bytes, and returns its length.
 // Returns 0 for any other line; out's bytes are then undefined. The record is

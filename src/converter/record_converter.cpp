@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "converter/field_bytes.h"
 #include "converter/plain_record.h"
@@ -12,6 +13,8 @@
 #include "files/file_slots.h"
 #include "files/print_output.h"
 #include "platform/crt_number.h"
+#include "platform/memory.h"
+#include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
 
@@ -58,26 +61,68 @@ const char* copy_plain_words(const char* at, const char* end, char*& out, std::i
   return at;
 }
 
+RecordConverter* exiting_converter = nullptr;
+
 }  // namespace
 
-RecordConverter::Outcome RecordConverter::make_record(std::string_view line) noexcept {
-  char* const record = record_room(line.size());
-  const std::size_t plain = make_plain_record(line, record);
-  if (plain != 0) return {{record, plain}};
-  return make_record(line, line.data() + std::min(line.find(';'), line.size()));
+RecordConverter::RecordConverter() noexcept {
+  exiting_converter = this;
+  set_exit_writer(write_at_exit);
 }
 
-// Room for one more record behind the waiting ones: never longer than the
-// line plus head, seconds and tail, and room for the plain records' vectors.
+RecordConverter::~RecordConverter() {
+  if (exiting_converter == this) exiting_converter = nullptr;
+}
+
+void RecordConverter::Release::operator()(char* bytes) const noexcept { memory_free(bytes); }
+
+// The exit step's call, perhaps from a signal handler: system calls only.
+void RecordConverter::write_at_exit() noexcept {
+  if (exiting_converter != nullptr) exiting_converter->write_waiting_records();
+}
+
+// Room for size bytes at least: twice the room there was when that can be
+// had, so that the buffer grows seldom.
+bool RecordConverter::reserve_output(std::size_t size) noexcept {
+  if (size <= output_size_) return true;
+  std::size_t room = std::max(size, 2 * output_size_);
+  void* grown = memory_reallocate(output_.get(), room);
+  if (grown == nullptr) grown = memory_reallocate(output_.get(), room = size);
+  if (grown == nullptr) return false;
+  (void)output_.release();
+  output_.reset(static_cast<char*>(grown));
+  output_size_ = room;
+  return true;
+}
+
+// Room for one more record behind the waiting ones, or null when memory runs
+// out: never longer than the line plus head, seconds and tail, and room for
+// the vectors of a plain record.
 char* RecordConverter::record_room(std::size_t line_length) noexcept {
-  const std::size_t most =
-      line_length + std::max(record_head.size() + 11 + 3 + record_tail.size(), plain_record_slack);
-  if (output_.size() < waiting_ + most) output_.resize(waiting_ + most);
-  return output_.data() + waiting_;
+  const std::size_t most = line_length + std::max(record_head.size() + 11 + 3 + record_tail.size(), plain_record_slack);
+  if (!reserve_output(waiting_ + most)) [[unlikely]]
+    return nullptr;
+  return output_.get() + waiting_;
+}
+
+// The record of a plain line, made at once; 0 for other lines. The room is
+// taken only for lines short enough to be plain.
+std::size_t RecordConverter::make_plain(std::string_view line) noexcept {
+  if (line.size() > longest_plain_line) return 0;
+  char* const record = record_room(line.size());
+  return record != nullptr ? make_plain_record(line, record) : 0;
+}
+
+RecordConverter::Outcome RecordConverter::make_record(std::string_view line) noexcept {
+  const std::size_t plain = make_plain(line);
+  if (plain != 0) return {{output_.get() + waiting_, plain}};
+  return make_record(line, line.data() + std::min(line.find(';'), line.size()));
 }
 
 RecordConverter::Outcome RecordConverter::make_record(std::string_view line, const char* separator) noexcept {
   char* out = record_room(line.size());
+  if (out == nullptr) [[unlikely]]
+    return {.record = {}, .no_memory = true};
   std::memcpy(out, record_head.data(), record_head.size());
   out += record_head.size();
   const char* at = line.data();
@@ -105,22 +150,18 @@ RecordConverter::Outcome RecordConverter::finish_record(char* out, std::int32_t 
   for (; fields < 4; ++fields) *out++ = ';';
   std::memcpy(out, record_tail.data(), record_tail.size());
   out += record_tail.size();
-  char* const record = output_.data() + waiting_;
+  char* const record = output_.get() + waiting_;
   return {{record, static_cast<std::size_t>(out - record)}};
 }
 
 bool RecordConverter::convert_line(std::string_view line) noexcept {
-  std::size_t size = make_plain_record(line, record_room(line.size()));
+  std::size_t size = make_plain(line);
   if (size == 0) [[unlikely]] {
     const std::size_t found = line.find(';');
     if (found == std::string_view::npos) return false;
     const Outcome outcome = make_record(line, line.data() + found);
-    if (outcome.failed_line != 0) [[unlikely]] {
-      // The index check before a byte stored in a fifth field fails; the
-      // records before the line are complete in the target.
-      finish();
-      const ErrorTarget target = check_index(outcome.failed_index, 1, 4, outcome.failed_line, module_name);
-      if (target != nullptr) target();
+    if (outcome.failed_line != 0 || outcome.no_memory) [[unlikely]] {
+      fail_line(outcome);
       return false;
     }
     size = outcome.record.size();
@@ -130,11 +171,27 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
   return true;
 }
 
+// A line that makes no record ends the process: the index check before a
+// byte stored in a fifth field fails, or the record gets no memory. The
+// records before the line are complete in the target first.
+void RecordConverter::fail_line(const Outcome& outcome) noexcept {
+  finish();
+  const ErrorTarget target =
+      outcome.no_memory
+          ? raise_runtime_error(error_code(RuntimeError::OutOfMemory), line_store_byte, module_name, nullptr, nullptr)
+          : check_index(outcome.failed_index, 1, 4, outcome.failed_line, module_name);
+  if (target != nullptr) target();
+}
+
 void RecordConverter::finish() noexcept {
   if (waiting_ == 0) return;
   const HoldRequests hold;
-  print_bytes(slot_for_number(target_file), output_.data(), static_cast<std::int32_t>(waiting_));
-  waiting_ = 0;
+  write_waiting_records();
+}
+
+void RecordConverter::write_waiting_records() noexcept {
+  const std::size_t count = std::exchange(waiting_, 0);
+  if (count != 0 && file_write_lines(target_file, {output_.get(), count}) != 0) target_failed_ = true;
 }
 
 }  // namespace lumetra

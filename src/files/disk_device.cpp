@@ -40,13 +40,17 @@ std::size_t narrow_units(const char16_t* units, std::int32_t length, std::int32_
 }
 
 std::int32_t disk_at_end(FileSlot& slot) noexcept {
-  const CrtStream* stream = slot.stream.get();
+  CrtStream* stream = slot.stream.get();
   if (stream == nullptr) return -1;
   // 64-bit positions, so that logs beyond 2 GiB end where they end.
   const bool consumed = stream->tell() >= slot.size;
   if (slot.mode == mode_binary || slot.mode == mode_random) return consumed ? -1 : 0;
-  if (stream->at_eof()) return -1;
-  return slot.mode == mode_input && consumed ? -1 : 0;
+  // A read that failed ends the input: reading on would fail again and again.
+  if (stream->at_eof() || stream->has_error()) return -1;
+  if (slot.mode != mode_input) return 0;
+  // Without a length, the end is where the next read delivers nothing.
+  if (!stream->length_known()) return stream->peek() == -1 ? -1 : 0;
+  return consumed ? -1 : 0;
 }
 
 std::int32_t disk_close(FileSlot& slot) noexcept {

@@ -1,5 +1,6 @@
 // Opening a disk file into a slot: the path conversion, the open mode by slot
 // mode and access, the same-file guard, and measuring the size at open.
+#include <cerrno>
 #include <memory>
 #include <new>
 #include <string>
@@ -16,6 +17,14 @@ constexpr std::int32_t illegal_function_call = 1;
 constexpr std::int32_t file_not_found = 2;
 constexpr std::int32_t out_of_memory = 4;
 
+// The error of a stream that could not be opened: a file that another run
+// is writing (1), no memory for the stream (4), or no such file (2).
+std::int32_t open_error(int system_error) noexcept {
+  if (system_error == 0) return 0;
+  if (system_error == EBUSY) return illegal_function_call;
+  return system_error == ENOMEM ? out_of_memory : file_not_found;
+}
+
 const char* mode_text(std::int32_t mode, std::int32_t access) noexcept {
   switch (mode) {
     case mode_binary:
@@ -29,19 +38,38 @@ const char* mode_text(std::int32_t mode, std::int32_t access) noexcept {
 
 bool writes(std::string_view mode) noexcept { return mode != "rb" && mode != "rt"; }
 
-// The name as the system's path: bytes up to the first zero byte, a name
-// that is not valid UTF-8 read as code page 850, and "\" as separator "/",
-// so that names written either way open the same file.
-std::string system_path(const char* name, std::int32_t length) {
+// The name's bytes, up to the first zero byte.
+std::string_view name_bytes(const char* name, std::int32_t length) noexcept {
   const bool present = name != nullptr && length > 0;
-  std::string_view bytes(present ? name : "", present ? static_cast<std::size_t>(length) : 0);
-  bytes = bytes.substr(0, bytes.find('\0'));
-  std::string path(utf8_name_capacity(bytes.size()), '\0');
-  path.resize(code_page_850_name_to_utf8(bytes, path));
+  const std::string_view bytes(present ? name : "", present ? static_cast<std::size_t>(length) : 0);
+  return bytes.substr(0, bytes.find('\0'));
+}
+
+// The name as the system's path, with "\" as separator "/" so that names
+// written either way open the same file. Read as code page 850 (as the line
+// editor delivers typed names) unless it is valid UTF-8, or taken as it is.
+std::string system_path(std::string_view bytes, bool as_code_page_850) {
+  std::string path(bytes);
+  if (as_code_page_850) {
+    path.assign(utf8_name_capacity(bytes.size()), '\0');
+    path.resize(code_page_850_name_to_utf8(bytes, path));
+  }
   for (char& byte : path) {
     if (byte == '\\') byte = '/';
   }
   return path;
+}
+
+// The path a slot opens: a source whose name a file has byte for byte (a
+// name in Latin-1 left by an older system) is that file; otherwise the code
+// page 850 reading of the name, under which targets are created.
+std::string path_to_open(const FileSlot& slot, std::string_view bytes) {
+  if (slot.mode == mode_input) {
+    std::string exact = system_path(bytes, false);
+    FileIdentity ignored;
+    if (path_identity(exact.c_str(), ignored) != ENOENT) return exact;
+  }
+  return system_path(bytes, true);
 }
 
 bool is_console_name(std::string_view path) noexcept {
@@ -79,15 +107,18 @@ std::int64_t measure_length(CrtStream& stream) noexcept {
   return length;
 }
 
-// Input: the length is taken in byte mode, then the file is read in text mode.
+// Input: the length is taken in byte mode, then the file is read in text
+// mode. A source without a length (a pipe, a device, a file in /proc) gets
+// size 0 and is read until its end.
 std::int32_t open_input(FileSlot& slot, CrtStream& stream, const char* path) noexcept {
-  if (stream.open(path, "rb") != 0) return file_not_found;
-  slot.size = measure_length(stream);
+  if (const std::int32_t error = open_error(stream.open(path, "rb")); error != 0) return error;
+  slot.size = stream.length_known() ? measure_length(stream) : 0;
   if (slot.size == -1) {
     (void)stream.close();
     return illegal_function_call;
   }
-  if (stream.reopen(path, "rt") != 0) return file_not_found;
+  if (const std::int32_t error = open_error(stream.reopen(path, "rt")); error != 0) return error;
+  stream.expect_length(slot.size);  // a file cut short between the two opens is cut short all the same
   skip_byte_order_mark(stream, slot.encoding, false);
   return 0;
 }
@@ -107,7 +138,7 @@ std::int32_t open_binary(FileSlot& slot, CrtStream& stream, const char* path, co
 
 std::int32_t open_stream(FileSlot& slot, CrtStream& stream, const char* path, const char* mode) noexcept {
   if (slot.mode == mode_input) return open_input(slot, stream, path);
-  if (slot.mode == mode_output || slot.mode == mode_append) return stream.open(path, mode) == 0 ? 0 : file_not_found;
+  if (slot.mode == mode_output || slot.mode == mode_append) return open_error(stream.open(path, mode));
   return open_binary(slot, stream, path, mode);
 }
 
@@ -124,7 +155,9 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
   slot.ops = &disk_device_ops;
   const char* mode = mode_text(slot.mode, slot.access);
   if (mode == nullptr) return illegal_function_call;
-  if (writes(mode) && open_in_a_slot(path.c_str())) return illegal_function_call;
+  // Records written into standard output or error would mix with the dialogue.
+  if (writes(mode) && (open_in_a_slot(path.c_str()) || is_standard_output_file(path.c_str())))
+    return illegal_function_call;
   slot.size = -1;
   if (const std::int32_t result = open_stream(slot, *stream, path.c_str(), mode); result != 0) return result;
   if (slot.size == -1) slot.size = size_at_open(slot, *stream);
@@ -142,7 +175,7 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
 
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept {
   try {
-    return open_disk_path(slot, system_path(name, length), std::make_unique<CrtStream>());
+    return open_disk_path(slot, path_to_open(slot, name_bytes(name, length)), std::make_unique<CrtStream>());
   } catch (const std::bad_alloc&) {
     return out_of_memory;
   }

@@ -127,7 +127,8 @@ std::int32_t open_slot(FileSlot& slot, const char* name, std::int32_t length, st
                        std::int32_t lock, std::int32_t record_length, std::int32_t encoding,
                        DeviceOpener opener) noexcept;
 // The opener of disk files: name bytes (either path separator; a name that
-// is not valid UTF-8 is read as code page 850) opened by the slot's mode and
+// is not valid UTF-8 is read as code page 850, except that a source whose
+// exact name a file has opens that file) opened by the slot's mode and
 // access; sets the slot's stream, size and access.
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept;
 

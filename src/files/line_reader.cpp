@@ -20,7 +20,8 @@ struct ChunkEnd {
   bool line_ended;
 };
 
-// Appends bytes to the text; false (text unchanged) when memory runs out.
+// Appends bytes to the text; false (text unchanged) when memory runs out or
+// the text would grow beyond the most a text holds.
 bool append_bytes(Text& destination, std::string_view bytes) noexcept {
   if (bytes.empty()) return true;
   TextDescriptor& own = destination.descriptor();
@@ -28,7 +29,8 @@ bool append_bytes(Text& destination, std::string_view bytes) noexcept {
   // The source may lie in the destination's own buffer, which may move.
   const bool inside = own.data != nullptr && bytes.data() >= own.data && bytes.data() < own.data + length;
   const std::ptrdiff_t offset = inside ? bytes.data() - own.data : 0;
-  if (!reserve_text_keeping(own, length + static_cast<std::uint32_t>(bytes.size()))) return false;
+  const std::uint64_t total = std::uint64_t{length} + bytes.size();
+  if (total > text_length_mask || !reserve_text_keeping(own, static_cast<std::uint32_t>(total))) return false;
   std::memmove(own.data + length, inside ? own.data + offset : bytes.data(), bytes.size());
   own.length = length + static_cast<std::uint32_t>(bytes.size());
   own.data[own.length] = '\0';
@@ -36,34 +38,40 @@ bool append_bytes(Text& destination, std::string_view bytes) noexcept {
 }
 
 // The first chunk of a line replaces the destination's text, later ones are
-// appended; an empty first chunk leaves the empty text.
-void store_chunk(Text& destination, std::string_view bytes, bool first) noexcept {
+// appended; an empty first chunk leaves the empty text. A line that does not
+// fit leaves the empty text and false.
+bool store_chunk(Text& destination, std::string_view bytes, bool first) noexcept {
   if (first && bytes.empty()) {
     release_text(destination);
-    return;
+    return true;
   }
   if (first) destination.descriptor().length = 0;
-  (void)append_bytes(destination, bytes);
+  if (append_bytes(destination, bytes)) return true;
+  release_text(destination);
+  return false;
 }
 
-// Where the line stands after a chunk of `length` bytes. A CR as the last
-// byte of a full chunk ends the line only when the input ends behind it or
-// an LF follows (taken along); else it is a CR inside the line.
+// Where the line stands after a chunk of `length` bytes. A chunk without a
+// line end loses the zero bytes at its end (the padding that a logger losing
+// power leaves behind). A CR as its last byte then ends the line, unless it
+// is the last byte of a full chunk: that one ends the line only when the
+// input ends behind it or an LF follows (taken along), and else stays inside.
 ChunkEnd chunk_end(CrtStream& stream, const char* chunk, std::size_t length) noexcept {
   constexpr std::size_t full_chunk = line_chunk_size - 1;
-  const char last = chunk[length - 1];
-  if (last == '\n') {
+  if (chunk[length - 1] == '\n') {
     const bool pair = length >= 2 && chunk[length - 2] == '\r';
     return {length - 1 - (pair ? 1 : 0), true};
   }
-  if (last != '\r') return {length, false};
-  if (length < full_chunk) return {length - 1, true};  // the read stopped at the end of the input
+  std::size_t kept = length;
+  while (kept > 0 && chunk[kept - 1] == '\0') --kept;
+  if (kept == 0 || chunk[kept - 1] != '\r') return {kept, false};
+  if (kept < full_chunk) return {kept - 1, true};  // zero bytes or the end of the input behind the CR
   const int next = stream.peek();
   if (next == '\n') {
     char line_feed;
     (void)stream.read(&line_feed, 1);
   }
-  return next == '\n' || next == -1 ? ChunkEnd{length - 1, true} : ChunkEnd{length, false};
+  return next == '\n' || next == -1 ? ChunkEnd{kept - 1, true} : ChunkEnd{kept, false};
 }
 
 bool slot_at_end(FileSlot& slot) noexcept {
@@ -78,7 +86,8 @@ bool get_byte(FileSlot& slot, char& byte) noexcept {
 
 // Reads byte by byte up to LF, CR (a byte after the CR other than LF is
 // handed back), the end of the device or a read that delivers nothing.
-void read_line_by_bytes(FileSlot& slot, Text& destination) noexcept {
+// False when the line does not fit.
+bool read_line_by_bytes(FileSlot& slot, Text& destination) noexcept {
   char chunk[generic_chunk_size];
   std::size_t used = 0;
   bool first = true;
@@ -91,22 +100,22 @@ void read_line_by_bytes(FileSlot& slot, Text& destination) noexcept {
     }
     chunk[used++] = byte;
     if (used == sizeof chunk) {
-      store_chunk(destination, {chunk, used}, first);
+      if (!store_chunk(destination, {chunk, used}, first)) return false;
       first = false;
       used = 0;
     }
   }
-  store_chunk(destination, {chunk, used}, first);
+  return store_chunk(destination, {chunk, used}, first);
 }
 
 std::int32_t read_line_into(FileSlot& slot, Text& destination) noexcept {
+  constexpr std::int32_t out_of_memory = error_code(RuntimeError::OutOfMemory);
   if (slot.ops->read_line != nullptr) {
-    (void)slot.ops->read_line(slot, destination);  // the end and read failures are not errors here
-    return 0;
+    // The end and read failures are not errors of a line read; a line that does not fit is.
+    return slot.ops->read_line(slot, destination) == out_of_memory ? out_of_memory : 0;
   }
   if (slot.ops->read == nullptr || slot.ops->at_end == nullptr) return error_code(RuntimeError::IllegalFunctionCall);
-  read_line_by_bytes(slot, destination);
-  return 0;
+  return read_line_by_bytes(slot, destination) ? 0 : out_of_memory;
 }
 
 FileSlot* open_slot_for(FileNumber number) noexcept {
@@ -133,7 +142,7 @@ bool file_take_buffered_line(FileNumber number, std::string_view& line) noexcept
   FileSlot* slot = slot_for_number(number);
   if (slot == nullptr || slot->ops != &disk_device_ops || slot->mode != mode_input) return false;
   if (slot->put_back_count != 0 || slot->ops->at_end(*slot) != 0) return false;
-  return slot->stream->take_buffered_line(line);
+  return slot->stream->take_buffered_line(line, line_chunk_size - 1);
 }
 
 std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool fill) noexcept {
@@ -153,20 +162,19 @@ std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept {
   // The usual line lies whole in the stream's buffer: take it from there
   // instead of gathering it in chunks; the text is the same.
   std::string_view line;
-  if (stream.take_buffered_line(line)) {
-    store_chunk(destination, line, true);
-    return 0;
+  if (stream.take_buffered_line(line, line_chunk_size - 1)) {
+    return store_chunk(destination, line, true) ? 0 : set_error_number(RuntimeError::OutOfMemory);
   }
   char chunk[line_chunk_size];
   for (bool first = true;; first = false) {
     const std::int32_t got = stream.gets(chunk, line_chunk_size);
-    if (got == 0) {
-      if (first) release_text(destination);
+    const ChunkEnd end = got == 0 ? ChunkEnd{0, false} : chunk_end(stream, chunk, static_cast<std::size_t>(got));
+    // A line that a failing read cut short is not a line of the file.
+    if (got == 0 || stream.has_error()) {
+      if (first || stream.has_error()) release_text(destination);
       return set_error_number(RuntimeError::FileIoError);
     }
-    // The count delivered decides, so zero bytes inside the line are kept.
-    const ChunkEnd end = chunk_end(stream, chunk, static_cast<std::size_t>(got));
-    store_chunk(destination, {chunk, end.text_length}, first);
+    if (!store_chunk(destination, {chunk, end.text_length}, first)) return set_error_number(RuntimeError::OutOfMemory);
     if (end.line_ended) return 0;
   }
 }

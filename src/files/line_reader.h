@@ -26,8 +26,9 @@ inline constexpr std::int32_t line_chunk_size = 512;
 // Reads one line without its line end (LF, or CR LF) into destination; at the
 // end of the file the destination becomes empty. Error 1 (destination
 // untouched) for a number that is not open or a device that cannot read
-// lines; else 0, also at the end and after a read failure, which ends the
-// line with what was read.
+// lines; error 4 (destination empty) for a line that gets no memory or is
+// longer than a text holds; else 0, also at the end and after a read
+// failure, which ends the input (the line it cut reads as empty).
 std::int32_t file_read_line(FileNumber number, Text& destination) noexcept;
 // The next line of an input file when the file is not at its end and the
 // line lies whole in the stream's buffer: the text file_read_line would read,
@@ -41,9 +42,11 @@ std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool
 // Reads one line from a stream into destination in chunks of up to 511
 // bytes. The line ends at an LF (a CR before it is dropped too), or at a CR
 // that is the input's last byte; a CR followed by anything else stays in the
-// line, and so do zero bytes. Returns 0 when a line end was found, 3 when a
-// read delivered nothing (end of input or failure): then the text gathered
-// so far stays, or the destination is emptied when nothing was read.
+// line, and so do zero bytes, except those at the end of a 511-byte piece
+// without a line end. Returns 0 when a line end was found, 3 when a read
+// delivered nothing (end of input) or failed: then the text gathered so far
+// stays, or the destination is emptied when nothing was read or a failing
+// read cut the line. 4 (destination empty) when the line does not fit.
 // Records the result.
 std::int32_t read_stream_line(CrtStream& stream, Text& destination) noexcept;
 

@@ -97,6 +97,15 @@ std::int32_t print_bytes(FileSlot* slot, const char* bytes, std::int32_t length)
   return file_put(slot, 0, bytes, length, true, true, false);
 }
 
+std::int32_t file_write_lines(FileNumber number, std::string_view lines) noexcept {
+  FileSlot* slot = slot_for_number(number);
+  if (slot == nullptr || slot->stream == nullptr) return set_error_number(RuntimeError::IllegalFunctionCall);
+  slot->put_back_count = 0;
+  slot->column = 0;
+  const bool whole = slot->stream->write_lines(lines.data(), lines.size());
+  return set_error_number(whole ? RuntimeError::None : RuntimeError::FileIoError);
+}
+
 void print_next_zone(FileSlot* slot) noexcept {
   prepare_console_slot();
   if (slot == nullptr) {

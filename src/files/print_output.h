@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "files/file_slots.h"
 #include "text/text.h"
@@ -35,6 +36,11 @@ void print_plain_text(FileNumber number, const char* bytes, std::int32_t ending)
 // Writes bytes at the current position with column tracking; error 1 for no
 // slot or a free slot, else the write's result (3 for a short write).
 std::int32_t print_bytes(FileSlot* slot, const char* bytes, std::int32_t length) noexcept;
+// Writes whole lines (the bytes end with a line end) straight to a disk
+// file. When the file takes only part of them, it is cut back to the end of
+// the last whole line that reached it and takes no more output. Error 1 for
+// a number that names no open disk file, 3 when not all reached the file.
+std::int32_t file_write_lines(FileNumber number, std::string_view lines) noexcept;
 // Moves to the next print zone (zones start every 14 columns): writes 1 to 14
 // spaces, or "\r\n" when the next zone would not fit the slot's width.
 void print_next_zone(FileSlot* slot) noexcept;

@@ -114,6 +114,11 @@ inline constexpr DWORD CTRL_SHUTDOWN_EVENT = 6;
 
 inline constexpr UINT MAPVK_VK_TO_CHAR = 2;
 
+inline constexpr DWORD FILE_TYPE_UNKNOWN = 0x0000;
+inline constexpr DWORD FILE_TYPE_DISK = 0x0001;
+inline constexpr DWORD FILE_TYPE_CHAR = 0x0002;
+inline constexpr DWORD FILE_TYPE_PIPE = 0x0003;
+
 inline constexpr WORD VK_BACK = 0x08;
 inline constexpr WORD VK_TAB = 0x09;
 inline constexpr WORD VK_RETURN = 0x0D;
@@ -135,6 +140,9 @@ BOOL SetConsoleMode(HANDLE handle, DWORD mode);
 BOOL SetConsoleTextAttribute(HANDLE handle, WORD attributes);
 BOOL GetConsoleScreenBufferInfo(HANDLE handle, CONSOLE_SCREEN_BUFFER_INFO* info);
 BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, void* overlapped);
+// FILE_TYPE_CHAR for a console or a character device (a terminal among
+// them), FILE_TYPE_DISK for a file, FILE_TYPE_PIPE for a pipe.
+DWORD GetFileType(HANDLE handle);
 BOOL WriteConsoleOutputA(HANDLE handle, const CHAR_INFO* cells, COORD size, COORD origin, SMALL_RECT* region);
 BOOL ScrollConsoleScreenBufferA(HANDLE handle, const SMALL_RECT* source, const SMALL_RECT* clip, COORD destination,
                                 const CHAR_INFO* fill);
@@ -147,6 +155,11 @@ BOOL SetConsoleCursorInfo(HANDLE handle, const CONSOLE_CURSOR_INFO* info);
 BOOL Beep(DWORD frequency, DWORD duration_ms);
 BOOL PeekConsoleInputA(HANDLE handle, INPUT_RECORD* records, DWORD length, DWORD* read);
 BOOL ReadConsoleInputA(HANDLE handle, INPUT_RECORD* records, DWORD length, DWORD* read);
+// Reads a line in the console's line input mode, whatever the input mode:
+// the terminal's own line editing and echo, as the terminal had them before
+// the console took it over. The line ends with CR LF unless the input ended;
+// what does not fit waits for the next call. 0 characters: no more input.
+BOOL ReadConsoleA(HANDLE handle, void* buffer, DWORD length, DWORD* read, void* input_control);
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add);
 UINT MapVirtualKeyA(UINT code, UINT map_type);
 void Sleep(DWORD milliseconds);

@@ -1,7 +1,10 @@
 // Console signals. Before main: SIGPIPE is ignored (a write to a closed pipe
 // fails instead of ending the process), the terminal restore is registered
 // to run after every exit handler the program adds, and when a terminal is
-// involved SIGHUP and SIGWINCH are blocked and taken by a control thread.
+// involved SIGHUP, SIGWINCH, SIGTSTP and SIGCONT are blocked and taken by a
+// control thread. On SIGTSTP it restores the terminal before the process
+// stops; on SIGCONT (and after its own stop) the console host takes the
+// terminal over again.
 #pragma once
 
 namespace lumetra {

@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <utility>
 
+#include "platform/file_io.h"
+#include "platform/memory.h"
 #include "platform/stream_calls.h"
 
 namespace lumetra {
@@ -69,6 +70,8 @@ CrtStream& CrtStream::operator=(CrtStream&& other) noexcept {
   direction_ = other.direction_;
   last_error_ = other.last_error_;
   identity_ = other.identity_;
+  regular_ = other.regular_;
+  length_at_open_ = other.length_at_open_;
   buffer_ = std::move(other.buffer_);
   pos_ = other.pos_;
   end_ = other.end_;
@@ -80,15 +83,19 @@ CrtStream& CrtStream::operator=(CrtStream&& other) noexcept {
 
 CrtStream::~CrtStream() { (void)close(); }
 
+void CrtStream::BufferRelease::operator()(char* buffer) const noexcept { memory_free(buffer); }
+
 int CrtStream::open(const char* path, std::string_view mode) noexcept {
   (void)close();
   const ModeEntry* entry = find_mode(mode);
   if (entry == nullptr) return fail(EINVAL);
   if (buffer_ == nullptr) {
-    buffer_.reset(new (std::nothrow) char[crt_stream_buffer_size]);
+    buffer_.reset(static_cast<char*>(memory_allocate(crt_stream_buffer_size)));
     if (buffer_ == nullptr) return fail(ENOMEM);
   }
   if (const int error = system_open(path, entry->flags, fd_, identity_); error != 0) return fail(error);
+  regular_ = system_is_regular(fd_);
+  if (!regular_ || system_length(fd_, length_at_open_) != 0) length_at_open_ = 0;
   text_ = entry->text_mode;
   append_ = entry->flags.append;
   readable_ = entry->flags.read;
@@ -100,12 +107,19 @@ int CrtStream::open(const char* path, std::string_view mode) noexcept {
   return 0;
 }
 
-int CrtStream::reopen(const char* path, std::string_view mode) noexcept { return open(path, mode); }
+int CrtStream::reopen(const char* path, std::string_view mode) noexcept {
+  const ModeEntry* entry = find_mode(mode);
+  const bool same_access = entry != nullptr && entry->flags.read == readable_ && entry->flags.write == writable_ &&
+                           entry->flags.append == append_;
+  if (fd_ == -1 || regular_ || !same_access) return open(path, mode);
+  text_ = entry->text_mode;
+  return 0;
+}
 
 int CrtStream::close() noexcept {
   if (fd_ == -1) return 0;
   int result = direction_ == Direction::Writing ? write_out() : 0;
-  if (output_lost_ && result == 0) result = EIO;
+  if (error_ && result == 0) result = EIO;
   if (const int error = system_close(fd_); error != 0 && result == 0) result = error;
   release();
   return result;
@@ -119,6 +133,8 @@ void CrtStream::release() noexcept {
   buffer_offset_ = 0;
   ctrl_z_free_ = {};
   identity_ = {};
+  regular_ = false;
+  length_at_open_ = 0;
 }
 
 int CrtStream::fail(int error) noexcept {
@@ -150,14 +166,14 @@ bool CrtStream::fill(std::size_t wanted) noexcept {
   }
   while (end_ < wanted) {
     std::size_t got = 0;
-    const int error = system_read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_, got);
+    const int error = file_io_read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_, got);
+    if (error == 0 && got == 0 && buffer_offset_ + static_cast<std::int64_t>(end_) >= length_at_open_) {
+      eof_ = true;
+      return false;
+    }
     if (error != 0 || got == 0) {
-      if (error == 0) {
-        eof_ = true;
-      } else {
-        error_ = true;
-        fail(error);
-      }
+      error_ = true;
+      fail(error != 0 ? error : EIO);  // a regular file cut short while read
       return false;
     }
     end_ += got;
@@ -223,13 +239,16 @@ std::int32_t CrtStream::gets(char* buffer, std::int32_t size) noexcept {
   return static_cast<std::int32_t>(got);
 }
 
-bool CrtStream::take_buffered_line(std::string_view& line) noexcept {
+bool CrtStream::take_buffered_line(std::string_view& line, std::size_t zeros_within) noexcept {
   if (!text_ || direction_ != Direction::Reading) return false;
   const char* start = buffer_.get() + pos_;
   const void* lf = std::memchr(start, '\n', end_ - pos_);
   if (lf == nullptr) return false;
   std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
   if (!next_bytes_free_of_ctrl_z(length)) return false;
+  // Delivered: the bytes without the CR of a CR LF pair, and the LF.
+  const std::size_t delivered = length + (length > 0 && start[length - 1] == '\r' ? 0 : 1);
+  if (delivered > zeros_within && std::memchr(start, '\0', length) != nullptr) return false;
   pos_ += length + 1;
   for (int i = 0; i < 2 && length > 0 && start[length - 1] == '\r'; ++i) --length;
   line = {start, length};
@@ -274,6 +293,7 @@ int CrtStream::drop_read_ahead() noexcept {
 }
 
 bool CrtStream::begin_writing() noexcept {
+  if (output_lost_) return false;
   if (fd_ == -1 || !writable_) {
     error_ = true;
     fail(EBADF);
@@ -294,7 +314,7 @@ std::size_t CrtStream::write_through(const char* bytes, std::size_t count) noexc
   std::size_t written = 0;
   while (written < count) {
     std::size_t put = 0;
-    const int error = system_write(fd_, bytes + written, count - written, put);
+    const int error = file_io_write(fd_, bytes + written, count - written, put);
     if (error != 0 || put == 0) {
       fail(error != 0 ? error : EIO);
       error_ = output_lost_ = true;
@@ -330,9 +350,30 @@ std::size_t CrtStream::write(const void* bytes, std::size_t count) noexcept {
   return done;
 }
 
+bool CrtStream::write_lines(const char* bytes, std::size_t count) noexcept {
+  if (!begin_writing() || (end_ != 0 && write_out() != 0)) return false;
+  const std::int64_t start = buffer_offset_;
+  const std::size_t written = write_through(bytes, count);
+  if (written == count) return true;
+  cut_back_to_line_end(start, {bytes, written});
+  return false;
+}
+
+// A pipe or a device cannot be cut back; what reached it stays.
+void CrtStream::cut_back_to_line_end(std::int64_t start, std::string_view written) noexcept {
+  const std::size_t line_end = written.rfind('\n');
+  const std::int64_t end = start + static_cast<std::int64_t>(line_end == std::string_view::npos ? 0 : line_end + 1);
+  std::int64_t reached = 0;
+  if (regular_ && system_truncate(fd_, end) == 0 && system_seek(fd_, end, false, reached) == 0) buffer_offset_ = end;
+}
+
 int CrtStream::flush() noexcept {
   if (fd_ == -1) return fail(EBADF);
   return direction_ == Direction::Writing ? write_out() : 0;
+}
+
+void CrtStream::stop_blocking() noexcept {
+  if (fd_ != -1) system_stop_blocking(fd_);
 }
 
 // ---- Positions, length, locks ----------------------------------------------

@@ -23,6 +23,9 @@ struct FileIdentity {
 // Fills identity for the file a path names; returns 0 or the errno value
 // (ENOENT when nothing is there).
 [[nodiscard]] int path_identity(const char* path, FileIdentity& identity) noexcept;
+// True when path names the regular file that standard output or standard
+// error writes to.
+[[nodiscard]] bool is_standard_output_file(const char* path) noexcept;
 
 // A move-only stream over an open system file, fully buffered with
 // crt_stream_buffer_size bytes. Mode texts:
@@ -32,9 +35,15 @@ struct FileIdentity {
 // Text mode delivers each CR LF pair of the file as one LF (also when the
 // pair straddles a buffer refill), keeps a lone CR, and ends the input at a
 // Ctrl+Z byte (0x1A), which stays unread. Positions are always file bytes.
+// A regular file that "wb" or "w+b" empties is locked for writing first, for
+// as long as the stream has it open; a file that another open stream (of
+// this or another process) holds that way is refused with EBUSY, untouched.
 // A path that names a directory cannot be opened in any mode (EISDIR).
 // Operations that fail return the errno value (0 = success) and keep it in
-// last_error(); reads and writes that fail also set the error indicator.
+// last_error(); reads and writes that fail also set the error indicator. A
+// regular file whose input ends before the length it had at open was cut
+// short while being read: that end is a failed read (EIO), not the end of
+// the file.
 class CrtStream {
  public:
   CrtStream() noexcept = default;
@@ -49,10 +58,12 @@ class CrtStream {
   // Files are created with permissions 0666 less the umask.
   [[nodiscard]] int open(const char* path, std::string_view mode) noexcept;
   // Closes the stream and opens path anew with another mode text; the stream
-  // stays closed when the open fails.
+  // stays closed when the open fails. A pipe or a device is not opened
+  // again, which could lose what it delivers: for a mode of the same access
+  // only the text mode changes.
   [[nodiscard]] int reopen(const char* path, std::string_view mode) noexcept;
   // Flushes and closes. Returns the errno of the final flush, or EIO when an
-  // earlier write failed; the descriptor is closed in every case.
+  // earlier read or write failed; the descriptor is closed in every case.
   int close() noexcept;
   [[nodiscard]] bool is_open() const noexcept { return fd_ != -1; }
 
@@ -69,17 +80,28 @@ class CrtStream {
   // whole in the buffer: its bytes before the LF, without the CR of a CR LF
   // pair and without one lone CR before that (the bytes a line reader keeps
   // of what gets delivers), taken without copying. False, with nothing taken,
-  // when the line is not whole in the buffer or holds a Ctrl+Z. The view
-  // lives until the next operation on the stream.
-  [[nodiscard]] bool take_buffered_line(std::string_view& line) noexcept;
+  // when the line is not whole in the buffer, holds a Ctrl+Z, or holds a zero
+  // byte and is delivered (its LF included) as more than `zeros_within`
+  // bytes. The view lives until the next operation on the stream.
+  [[nodiscard]] bool take_buffered_line(std::string_view& line, std::size_t zeros_within) noexcept;
   // The byte the next read would deliver, without taking it; -1 at the end
   // of the input or on a failure.
   int peek() noexcept;
   // Writes count bytes through the buffer; returns how many were taken. A
   // failing flush sets the error indicator and drops the buffered bytes.
+  // After a failed write the stream takes no more output, so that nothing
+  // lands in the file behind the bytes that were lost.
   std::size_t write(const void* bytes, std::size_t count) noexcept;
+  // Writes whole lines (the bytes end with an LF) straight to the file, the
+  // buffered bytes first. When the file takes only part of them (a full
+  // disk, a size limit), a regular file is cut back to the end of the last
+  // whole line that reached it. True when all were written.
+  [[nodiscard]] bool write_lines(const char* bytes, std::size_t count) noexcept;
   // Writes out the buffered bytes; 0 or the errno value.
   int flush() noexcept;
+  // From now on reads and writes that would wait (a pipe that nobody reads)
+  // fail instead. Async-signal-safe.
+  void stop_blocking() noexcept;
 
   // The current position in file bytes; -1 when closed.
   [[nodiscard]] std::int64_t tell() const noexcept;
@@ -101,6 +123,15 @@ class CrtStream {
   [[nodiscard]] int last_error() const noexcept { return last_error_; }
   // The identity of the open file, taken at open.
   [[nodiscard]] FileIdentity identity() const noexcept { return identity_; }
+  // True for a regular file that reported a length above 0 at open. Pipes,
+  // devices and files that report no length (as in /proc) deliver bytes
+  // until a read meets their end.
+  [[nodiscard]] bool length_known() const noexcept { return length_at_open_ > 0; }
+  // The length the regular file had when it was first opened, for a stream
+  // that opened it again: input that ends before it is a failed read.
+  void expect_length(std::int64_t length) noexcept {
+    if (regular_) length_at_open_ = length;
+  }
 
  private:
   enum class Direction : std::uint8_t { None, Reading, Writing };
@@ -111,6 +142,7 @@ class CrtStream {
   bool begin_reading() noexcept;
   bool begin_writing() noexcept;
   std::size_t write_through(const char* bytes, std::size_t count) noexcept;
+  void cut_back_to_line_end(std::int64_t start, std::string_view written) noexcept;
   bool next_bytes_free_of_ctrl_z(std::size_t length) noexcept;
   int write_out() noexcept;
   int drop_read_ahead() noexcept;
@@ -124,11 +156,16 @@ class CrtStream {
   bool writable_ = false;
   bool eof_ = false;
   bool error_ = false;
-  bool output_lost_ = false;  // a write failed: close() reports it
+  bool output_lost_ = false;  // a write failed
   Direction direction_ = Direction::None;
   int last_error_ = 0;
   FileIdentity identity_;
-  std::unique_ptr<char[]> buffer_;
+  bool regular_ = false;             // a regular file, which can be opened again
+  std::int64_t length_at_open_ = 0;  // regular files only; else 0
+  struct BufferRelease {
+    void operator()(char* buffer) const noexcept;
+  };
+  std::unique_ptr<char[], BufferRelease> buffer_;
   // Reading: bytes [pos_, end_) of the buffer are unread. Writing: bytes
   // [0, end_) wait to be written. buffer_offset_ is the file position of the
   // buffer's first byte.

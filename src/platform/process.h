@@ -3,10 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace lumetra {
 
+// Opens /dev/null on standard input, output and error where they are closed,
+// so that no file the program opens gets one of their numbers and receives
+// what is meant for them.
+void open_closed_standard_descriptors() noexcept;
 // Registers a handler that the exit runs, in reverse order of registration.
 void register_exit_handler(void (*handler)()) noexcept;
 // Runs the exit handlers, flushes the C library's streams and ends the
@@ -15,6 +20,8 @@ void register_exit_handler(void (*handler)()) noexcept;
 // Writes the bytes unchanged to standard error (descriptor 2); safe in a
 // signal handler.
 void write_standard_error(std::string_view bytes) noexcept;
+// Writes the bytes unchanged to standard output.
+void write_standard_output(std::string_view bytes) noexcept;
 
 }  // namespace lumetra
 
@@ -28,18 +35,38 @@ extern const int signal_segmentation;
 extern const int signal_termination;
 extern const int signal_interrupt;
 extern const int signal_hang_up;
+extern const int signal_quit;
+extern const int signal_bus_error;
+// The signal that arm_deadline sends.
+extern const int signal_deadline;
 // One more than the largest signal number.
 inline constexpr int signal_count = 65;
 
-using SignalHandler = void (*)(int signal_number);
+// Every signal not named above whose default action ends the process
+// (SIGUSR1, SIGALRM, SIGXCPU, SIGSYS, the real-time signals and so on), but
+// SIGPIPE and SIGXFSZ, which ignore_write_signals takes care of.
+[[nodiscard]] std::span<const int> other_ending_signals() noexcept;
+
+// Where a signal came from, as far as ending the process goes.
+enum class SignalSource : std::uint8_t {
+  Inside,    // a fault, the terminal, or the process itself (abort, raise)
+  Outside,   // sent by another process
+  Deadline,  // the time set with arm_deadline is over
+};
+
+using SignalHandler = void (*)(int signal_number, SignalSource source);
 // Installs handler for the signal; it runs on an alternate stack (so that a
-// stack overflow can be handled) with the other handled signals blocked.
+// stack overflow can be handled) with every signal but the deadline's
+// blocked, so that only the deadline can cut it short.
 void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
+// The handler of signal_deadline hears SignalSource::Deadline once `seconds`
+// are over; arming again starts the time anew. Async-signal-safe.
+void arm_deadline(unsigned seconds) noexcept;
 // True when the signal's action is to ignore it (as under nohup).
 [[nodiscard]] bool signal_ignored(int signal_number) noexcept;
-// Writing to a pipe whose reader is gone fails (EPIPE) instead of ending the
-// process.
-void ignore_broken_pipe() noexcept;
+// Writing to a pipe whose reader is gone (EPIPE) or beyond the file-size
+// limit (EFBIG) fails instead of ending the process.
+void ignore_write_signals() noexcept;
 // Restores the default action of the signal and delivers it to the process.
 void raise_default_signal(int signal_number) noexcept;
 // Waits until a signal handler has run, or 10 ms at most (a signal that came

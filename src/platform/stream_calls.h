@@ -19,9 +19,12 @@ inline constexpr SystemFile no_system_file = -1;
 struct OpenFlags {
   bool read = false;
   bool write = false;
-  bool create = false;    // a missing file is created (permissions 0666 less the umask)
-  bool truncate = false;  // an existing file is emptied
-  bool append = false;    // every write goes to the end of the file
+  bool create = false;  // a missing file is created (permissions 0666 less the umask)
+  // An existing file is emptied. A regular file is first locked for writing,
+  // for as long as it stays open: one that another open file (of this or
+  // another process) holds so is refused with EBUSY, untouched.
+  bool truncate = false;
+  bool append = false;  // every write goes to the end of the file
 };
 
 // Opens path (UTF-8, either "/" or "\" between folders on Windows) and
@@ -35,6 +38,13 @@ struct OpenFlags {
 // Moves to offset from the start (or from the end) and reports the position.
 [[nodiscard]] int system_seek(SystemFile file, std::int64_t offset, bool from_end, std::int64_t& position) noexcept;
 [[nodiscard]] int system_length(SystemFile file, std::int64_t& length) noexcept;
+// True for a regular file: one with a length, that can be opened again.
+[[nodiscard]] bool system_is_regular(SystemFile file) noexcept;
+// Cuts the file to `length` bytes.
+[[nodiscard]] int system_truncate(SystemFile file, std::int64_t length) noexcept;
+// From now on a read or write that would wait fails instead.
+// Async-signal-safe.
+void system_stop_blocking(SystemFile file) noexcept;
 
 enum class LockKind : std::uint8_t { Shared, Exclusive, Unlock };
 // Locks (or unlocks) a byte range without waiting.

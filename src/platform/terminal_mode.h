@@ -20,17 +20,26 @@ void make_raw_input_mode(termios& mode, bool interrupt_key) noexcept;
 // first call (saved for restore_terminal). Applied at once (TCSANOW) so
 // that typed-ahead keys survive.
 bool enter_console_input_mode(int fd, bool interrupt_key) noexcept;
+// Puts the saved mode back on the raw input's terminal at once (TCSANOW,
+// keeping type-ahead), so that it reads a line with its own echo and erase
+// key.
+void leave_console_input_mode() noexcept;
 
 // The terminal on fd shows the console: restore_terminal resets its colours
 // and shows its cursor.
 void note_terminal_output(int fd) noexcept;
 
+// The Linux console on fd sounds its bell at 1000 Hz for 250 ms, the tone of
+// Beep; restore_terminal sets the kernel's defaults back.
+void set_linux_console_bell(int fd) noexcept;
+
 #endif
 
-// Resets colours (CSI 0m), shows the cursor (CSI ?25h) and puts back the
-// saved terminal mode once pending output is sent (TCSADRAIN). Nothing is
-// cleared and the cursor stays. Idempotent and async-signal-safe, for exit
-// and fault handlers alike. On Windows: puts back the console's code pages.
+// Resets colours (CSI 0m), shows the cursor (CSI ?25h), gives a Linux
+// console its default bell back and puts back the saved terminal mode once
+// pending output is sent (TCSADRAIN). Nothing is cleared and the cursor
+// stays. Idempotent and async-signal-safe, for exit and fault handlers alike.
+// On Windows: puts back the console's code pages.
 void restore_terminal() noexcept;
 
 }  // namespace lumetra

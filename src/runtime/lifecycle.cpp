@@ -15,6 +15,7 @@ namespace {
 std::int32_t initialisation_count = 0;
 bool global_initialisation_done = false;
 std::uint32_t cached_processor_class = 0;
+ExitWriter exit_writer = nullptr;
 
 struct CommandLine {
   int argc = 0;
@@ -36,19 +37,24 @@ void runtime_initialise() noexcept {
 
 void runtime_exit_step() noexcept {
   if (--initialisation_count != 0) return;
+  if (exit_writer != nullptr) exit_writer();
   file_close_all();
   write_pending_abort_message();
 }
 
 void runtime_exit_step_from_signal_handler() noexcept {
   if (--initialisation_count != 0) return;
+  if (exit_writer != nullptr) exit_writer();
   close_files_from_signal_handler();
   write_pending_abort_message();
 }
 
+void set_exit_writer(ExitWriter writer) noexcept { exit_writer = writer; }
+
 void run_global_initialisation() noexcept {
   if (global_initialisation_done) return;
   global_initialisation_done = true;
+  open_closed_standard_descriptors();
   runtime_initialise();
   register_exit_handler(runtime_exit_step);
 }

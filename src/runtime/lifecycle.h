@@ -10,14 +10,20 @@ namespace lumetra {
 // Counts calls; the first clears the support layer's state (error context,
 // file slots, console state, text pool) and sets the floating-point control.
 void runtime_initialise() noexcept;
-// Counts down; at zero closes every open file and writes a pending abort
-// message. Registered as an exit handler by the global initialisation.
+// Counts down; at zero runs the exit writer, closes every open file and
+// writes a pending abort message. Registered as an exit handler by the
+// global initialisation.
 void runtime_exit_step() noexcept;
 // The exit step on the way out of a signal handler: the same, but the files
 // are closed with system calls only.
 void runtime_exit_step_from_signal_handler() noexcept;
-// runtime_initialise and the registration of runtime_exit_step, once per
-// process.
+// A writer that the exit step runs before it closes the files, so that
+// output waiting in memory reaches its file on every way out. It runs in a
+// signal handler too: async-signal-safe steps only. nullptr: none.
+using ExitWriter = void (*)() noexcept;
+void set_exit_writer(ExitWriter writer) noexcept;
+// Closed standard descriptors opened on /dev/null, runtime_initialise and
+// the registration of runtime_exit_step, once per process.
 void run_global_initialisation() noexcept;
 
 // Keeps the command line; nothing reads it back.

@@ -3,7 +3,6 @@
 
 #include <array>
 
-#include "platform/console_signals.h"
 #include "platform/process.h"
 #include "runtime/signals.h"
 
@@ -181,9 +180,13 @@ std::size_t compose_abort_message(char* buffer, std::int32_t number, std::int32_
 }
 
 void abort_with_error(std::int32_t number, std::int32_t line, const char* module, const char* function) noexcept {
+  keep_abort_message(number, line, module, function);
+  terminate_with_code(number);
+}
+
+void keep_abort_message(std::int32_t number, std::int32_t line, const char* module, const char* function) noexcept {
   pending_length = compose_abort_message(abort_message, number, line, module, function);
   pending = true;
-  terminate_with_code(number);
 }
 
 void terminate_with_code(std::int32_t code) noexcept {
@@ -192,8 +195,8 @@ void terminate_with_code(std::int32_t code) noexcept {
   if (handling_signal()) exit_from_signal_handler(code);
   // A console being closed has sent its termination request, which ends the
   // process; the key its close handler added must not end it normally first.
-  if (console_closing()) await_request();
-  hold_requests_until_exit();
+  await_closing_request();
+  hold_requests_until_exit(code);
   exit_process(code);
 }
 

@@ -90,6 +90,9 @@ inline constexpr std::size_t abort_message_size = 1024;
 // it pending and ends the process with the number as exit code.
 [[noreturn]] void abort_with_error(std::int32_t number, std::int32_t line, const char* module,
                                    const char* function) noexcept;
+// Composes the abort message and keeps it pending, without ending the
+// process. Safe to call in a signal handler.
+void keep_abort_message(std::int32_t number, std::int32_t line, const char* module, const char* function) noexcept;
 // Composes the abort message into buffer (abort_message_size bytes) without
 // ending the process; returns its length. Safe to call in a signal handler.
 std::size_t compose_abort_message(char* buffer, std::int32_t number, std::int32_t line, const char* module,

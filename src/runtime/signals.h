@@ -8,8 +8,13 @@ namespace lumetra {
 // Fills the signal table and installs on_runtime_signal for abort (14),
 // floating-point error (11), illegal instruction (10), segmentation
 // violation (12, also on stack overflow), termination request (13) and
-// interrupt (9), in that order; then hang-up as a termination request (13)
-// unless it is ignored.
+// interrupt (9), in that order; then hang-up as a termination request (13),
+// quit as a quit request (15), a bus error as a segmentation violation (12)
+// and every other signal that would end the process as a termination
+// request (13). A signal that is ignored when the program starts (as under
+// nohup) stays ignored, the six of the table and the bus error excepted.
+// Writes to a closed pipe or beyond the file-size limit fail instead of
+// ending the process.
 void install_signal_handlers() noexcept;
 
 // Turns a signal into its runtime error (abort message, files closed, the
@@ -20,27 +25,30 @@ void on_runtime_signal(int signal_number) noexcept;
 // True while a signal handler is ending the process.
 [[nodiscard]] bool handling_signal() noexcept;
 // Ends the process from a signal handler with only async-signal-safe steps:
-// the exit step (files written out and closed, the pending abort message
-// written), the terminal restored, then the end without further exit
-// handlers.
+// the exit step (waiting output written, files written out and closed), the
+// pending abort message, the terminal restored, then the end without
+// further exit handlers.
 [[noreturn]] void exit_from_signal_handler(std::int32_t code) noexcept;
 
-// From now until the process ends, an interrupt, termination request or
-// hang-up is held back: the exit handlers close the files and write the
-// pending message undisturbed, and the exit code stays the one chosen.
-void hold_requests_until_exit() noexcept;
+// From now until the process ends with `code`, requests are held: the exit
+// handlers write and close the files undisturbed, and the code and message
+// stay the ones chosen.
+void hold_requests_until_exit(std::int32_t code) noexcept;
 
 // True when a held request waits to be carried out.
 [[nodiscard]] bool request_waiting() noexcept;
-// Waits until an interrupt, termination request or hang-up has arrived, and
-// carries out one that is held. Returns when the request arrived earlier and
-// is being carried out already.
-void await_request() noexcept;
+// Before a normal end: when the console is being closed, its termination
+// request is on its way; it is awaited and carried out, so that the run
+// ends as a termination request and not normally.
+void await_closing_request() noexcept;
 
-// While a HoldRequests lives, an interrupt, termination request or hang-up
-// waits and the abort is carried out when it ends: held around writing
-// records and closing files, so that the target always ends with a whole
-// record and no stream is closed while it is being written.
+// While a HoldRequests lives, a request (an interrupt, termination, quit or
+// hang-up, and any signal another process sends) waits and is carried out
+// when the hold ends: held around writing records and closing files, so
+// that the target always ends with a whole record. Holding is bounded: two
+// seconds after the request, or at a second request, the process ends at
+// once with the request's code and message, even when a write never
+// completes (a pipe whose reader stopped reading).
 class HoldRequests {
  public:
   HoldRequests() noexcept;

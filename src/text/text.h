@@ -114,7 +114,8 @@ void reset_text_pool() noexcept;
 // Gives the descriptor room for length bytes and a zero byte, by the capacity
 // policy: target r + r/8 with r the length rounded up to 32; a buffer that is
 // big enough and not more than an eighth too big is kept; exactly length when
-// the target cannot be had. The plain variant does not keep the content and
+// the target cannot be had (nor beyond text_length_mask, the most a text
+// holds: longer fails). The plain variant does not keep the content and
 // leaves the text empty on failure; the keeping variant keeps the content and
 // leaves the text unchanged on failure. The length field is not changed.
 [[nodiscard]] bool reserve_text_plain(TextDescriptor& text, std::uint32_t length) noexcept;

@@ -1,5 +1,6 @@
 // Text descriptors, the pool of 256 temporaries, and the capacity policy for
 // text buffers.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/memory.h"
@@ -64,10 +65,11 @@ void return_pool_descriptor(int index) noexcept {
   --pool.used_count;
 }
 
-// r + r/8 with r the length rounded up to a multiple of 32.
+// r + r/8 with r the length rounded up to a multiple of 32, but no more than
+// the 32-bit capacity holds: the most a text can hold.
 std::uint64_t target_capacity(std::uint32_t length) noexcept {
   const std::uint64_t rounded = (static_cast<std::uint64_t>(length) + 31) / 32 * 32;
-  return rounded + rounded / 8;
+  return std::min<std::uint64_t>(rounded + rounded / 8, text_length_mask);
 }
 
 // The keep rule: big enough, and not more than an eighth above the target.
@@ -161,8 +163,8 @@ bool reserve_text_plain(TextDescriptor& text, std::uint32_t length) noexcept {
   text.data = nullptr;
   text.capacity = 0;
   std::uint64_t capacity = target_capacity(length);
-  char* buffer = static_cast<char*>(memory_allocate(capacity + 1));
-  if (buffer == nullptr) {
+  char* buffer = length <= text_length_mask ? static_cast<char*>(memory_allocate(capacity + 1)) : nullptr;
+  if (buffer == nullptr && length <= text_length_mask) {
     capacity = length;
     buffer = static_cast<char*>(memory_allocate(capacity + 1));
   }
@@ -177,6 +179,7 @@ bool reserve_text_plain(TextDescriptor& text, std::uint32_t length) noexcept {
 
 bool reserve_text_keeping(TextDescriptor& text, std::uint32_t length) noexcept {
   if (buffer_fits(text, length)) return true;
+  if (length > text_length_mask) return false;
   std::uint64_t capacity = target_capacity(length);
   void* buffer = memory_reallocate(text.data, capacity + 1);
   if (buffer == nullptr) {

@@ -77,6 +77,17 @@ TEST(KeyWait, OneKeyPerPressWhateverTheRepeatCount) {
   EXPECT_EQ(buffered_keys(), (std::vector<KeyCode>{'a', 'c'}));
 }
 
+// The pump leaves what does not fit in the console's queue until keys are taken.
+TEST(KeyWait, KeysBeyondAFullBufferWaitInTheConsoleQueue) {
+  KeyConsole console;
+  for (int i = 0; i < 600; ++i) console->push_key(0x41, 0x1E, static_cast<unsigned char>(i % 200 + 32), 0);
+  EXPECT_TRUE(key_available());
+  EXPECT_EQ(console->model().input_count(), 2u * (600 - 511) + 1);  // with the last taken key's release
+  const std::vector<KeyCode> keys = buffered_keys();
+  ASSERT_EQ(keys.size(), 600u);
+  for (int i = 0; i < 600; ++i) EXPECT_EQ(keys[i], i % 200 + 32) << i;
+}
+
 TEST(KeyWait, AltWithKeypadDigitsComposesACharacter) {
   KeyConsole console;
   type_alt_number(*console, {6, 5});

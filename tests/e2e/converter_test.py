@@ -193,6 +193,16 @@ class NameInputTest(LumetraCase):
                 self.assertEqual(self.read(target), b"$1;1;3601;2;3;4;0\r\n")
 
 
+class LatinOneNameTest(LumetraCase):
+    @unittest.skipIf(os.environ.get("LUMETRA_RUNNER"), "Windows names are Unicode: none holds Latin-1 bytes")
+    def test_a_source_named_in_latin_1_opens(self):
+        self.write(b"M\xfcller.csv".decode("utf-8", "surrogateescape"), HEADER + b"1;2;3;4\r\n")
+        result = self.run_names(b"M\xfcller.csv\nM\xfcller.txt\n")
+        self.assert_run(result, finished_output(1))
+        # The target is created under the code page 850 reading of the name.
+        self.assertEqual(self.read("M\u00b3ller.txt"), b"$1;1;3601;2;3;4;0\r\n")
+
+
 class SourceLineTest(LumetraCase):
     def test_line_ends(self):
         lines = [b"1;2;3;4", b"", b"100000;5;6;7", b"no data", b"235959;8;9;10"]
@@ -231,6 +241,18 @@ class SourceLineTest(LumetraCase):
         result = self.convert(HEADER + b"1;a\x00b;3;4\r\n")
         self.assert_run(result, finished_output(1))
         self.assertEqual(self.read("target.txt"), b"$1;1;3601;a\x00b;3;4;0\r\n")
+
+    def test_zero_bytes_at_the_end_of_a_piece_are_dropped(self):
+        """Lines are read in pieces of 511 bytes; a piece without a line end
+        loses its trailing zero bytes, as a logger's padding after a power
+        loss."""
+        padded = b"1;" + b"7" * 508 + b"\x00" + b"8;9\r\n"
+        for name, source, records in [
+                ("padding behind the last line", HEADER + b"081530;1;2" + b"\x00" * 4000, b"$1;1;29730;1;2;;0\r\n"),
+                ("zero byte at the end of a piece", HEADER + padded, b"$1;1;3601;" + b"7" * 508 + b"8;9;;0\r\n")]:
+            with self.subTest(name):
+                self.assert_run(self.convert(source), finished_output(1))
+                self.assertEqual(self.read("target.txt"), records)
 
 
 if __name__ == "__main__":

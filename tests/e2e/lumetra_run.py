@@ -16,6 +16,7 @@ ERROR_TEXTS = {
     1: b"illegal function call",
     2: b"file not found",
     3: b"file I/O error",
+    4: b"out of memory",
     6: b"out of bounds array access",
 }
 
@@ -34,6 +35,17 @@ def abort_message(number, line):
     """The abort message of a runtime error raised by the main flow."""
     return b"\r\nAborting due to runtime error %d (%s) at line %d of lumetra::()\r\n\r\n" % (
         number, ERROR_TEXTS[number], line)
+
+
+def open_files(pid):
+    """The files a process has open, by name: their descriptor numbers."""
+    files = {}
+    for fd in os.listdir("/proc/%d/fd" % pid):
+        try:
+            files[os.readlink("/proc/%d/fd/%s" % (pid, fd))] = fd
+        except FileNotFoundError:
+            pass
+    return files
 
 
 def binary():
@@ -75,7 +87,7 @@ class LumetraCase(unittest.TestCase):
     def read(self, name):
         return (self.folder / name).read_bytes()
 
-    def run_names(self, names, stdin="pipe", stderr="pipe", stdout=subprocess.PIPE, **extra):
+    def run_names(self, names, stdin="pipe", stderr="pipe", stdout=subprocess.PIPE, timeout=120, **extra):
         """Runs lumetra with `names` as its whole standard input, given through
         a pipe or a file, and standard error captured through a pipe or a file.
         `stdout` and `extra` go to subprocess.run as they are."""
@@ -87,10 +99,17 @@ class LumetraCase(unittest.TestCase):
             completed = subprocess.run(
                 command(), cwd=self.folder, stdout=stdout,
                 stderr=subprocess.PIPE if stderr == "pipe" else error_file,
-                timeout=120, check=False, **options, **extra)
+                timeout=timeout, check=False, **options, **extra)
             error_file.seek(0)
             errors = completed.stderr if stderr == "pipe" else error_file.read()
         return Result(completed.stdout, errors, completed.returncode)
+
+    def run_arguments(self, *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, **extra):
+        """Runs lumetra with command-line arguments; standard input is empty
+        unless `stdin` gives a file or descriptor, `input` (in `extra`) bytes."""
+        completed = subprocess.run([*command(), *arguments], cwd=self.folder, stdin=None if "input" in extra else stdin,
+                                   stdout=stdout, stderr=subprocess.PIPE, timeout=120, check=False, **extra)
+        return Result(completed.stdout, completed.stderr, completed.returncode)
 
     def assert_run(self, result, stdout, code=0, stderr=b""):
         self.assertEqual(result.stdout, stdout)

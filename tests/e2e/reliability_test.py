@@ -1,7 +1,9 @@
 """Whole runs under real faults: interrupt, termination and hang-up signals
-sent to a running conversion of a large log, a hang-up of the terminal, and
-standard output closed by its reader. Every interrupted run leaves a target
-that holds whole records only, all of them on disk."""
+and every other signal that would end the process, sent to a running
+conversion of a large log and at a prompt; a hang-up of the terminal; a
+target whose reader stopped reading; and standard output closed by its
+reader. Every interrupted run leaves a target that holds whole records only,
+all of them on disk, and the terminal as it was."""
 
 import fcntl
 import os
@@ -29,6 +31,14 @@ def abort_message(number, text):
 
 TERMINATION = abort_message(13, b"termination request")
 INTERRUPT = abort_message(9, b"interrupted")
+# The signals without an entry of the runtime's own table: SIGQUIT is a quit
+# request, SIGBUS a memory fault like SIGSEGV, every other signal whose
+# default action ends the process a termination request.
+OTHER_SIGNALS = [(signal.SIGQUIT, 15, abort_message(15, b"quit request")),
+                 (signal.SIGBUS, 12, abort_message(12, b"segmentation violation"))] + [
+    (number, 13, TERMINATION) for number in (signal.SIGUSR1, signal.SIGUSR2, signal.SIGALRM, signal.SIGVTALRM,
+                                             signal.SIGPROF, signal.SIGXCPU, signal.SIGPWR, signal.SIGSYS,
+                                             signal.SIGTRAP, signal.SIGSTKFLT)]
 
 
 def large_log():
@@ -108,6 +118,18 @@ class SignalledConversionTest(unittest.TestCase):
                     self.assertEqual(stdout, BANNER + CONVERTING)
                     self.assert_whole_records_on_disk()
 
+    def test_other_signals_end_the_run_between_records(self):
+        for signal_number, code, message in OTHER_SIGNALS:
+            with self.subTest(signal=signal_number.name):
+                self.target.unlink(missing_ok=True)
+                with self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+                    self.wait_for_records_on_disk(process, 0.2)
+                    process.send_signal(signal_number)
+                    stdout, stderr = process.communicate(timeout=60)
+                self.assertEqual((process.returncode, stderr), (code, message))
+                self.assertEqual(stdout, BANNER + CONVERTING)
+                self.assert_whole_records_on_disk()
+
     def test_output_pipe_closed_by_its_reader(self):
         with self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
             seen = b""
@@ -152,10 +174,108 @@ class HangUpDuringTheFinalWaitTest(unittest.TestCase):
                 self.assertEqual((folder / "target.txt").read_bytes(), b"$1;1;43200;1,5;2;3;0\r\n")
 
 
+class OtherSignalsAtAPromptTest(unittest.TestCase):
+    def test_other_signals_at_a_prompt_leave_the_terminal_as_it_was(self):
+        folder = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory(prefix="lumetra-prompt-")))
+        for signal_number, code, message in OTHER_SIGNALS:
+            with self.subTest(signal=signal_number.name):
+                process, terminal, mode_before, screen = start_on_terminal(self, folder)
+                process.send_signal(signal_number)
+                self.assertEqual(process.wait(timeout=30), code)
+                self.assertEqual(process.stderr.read(), message)
+                self.assertTrue(screen.wait_for(b"\x1b[0m\x1b[?25h", limit=5), screen.bytes[-80:])
+                self.assertEqual(termios.tcgetattr(terminal), mode_before)
+
+
+class StalledTargetTest(unittest.TestCase):
+    """The target is a named pipe whose reader stopped reading: the write in
+    progress never ends. A request still ends the run, two seconds after it
+    at the latest, or at once with a second request."""
+
+    def setUp(self):
+        self.folder = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory(prefix="lumetra-stalled-")))
+        lines = b"".join(b"120000;%d.5;230.1;0.98\r\n" % n for n in range(200_000))
+        (self.folder / "source.csv").write_bytes(b"Zeit;Wert\r\n" + lines)
+        os.mkfifo(self.folder / "target.txt")
+        self.reader = os.open(self.folder / "target.txt", os.O_RDONLY | os.O_NONBLOCK)
+        self.addCleanup(os.close, self.reader)
+
+    def wait_until_the_pipe_is_full(self, process):
+        capacity = fcntl.fcntl(self.reader, 1032)  # F_GETPIPE_SZ
+        deadline = time.monotonic() + 60
+        while struct.unpack("i", fcntl.ioctl(self.reader, termios.FIONREAD, b"\0\0\0\0"))[0] < capacity:
+            self.assertIsNone(process.poll())
+            self.assertLess(time.monotonic(), deadline, "the pipe never filled")
+            time.sleep(0.01)
+
+    def drain(self):
+        try:
+            while os.read(self.reader, 1 << 16):
+                pass
+        except BlockingIOError:
+            pass
+
+    def test_a_request_ends_the_run(self):
+        (self.folder / "names.txt").write_bytes(b"source.csv\ntarget.txt\n")
+        for requests in [[signal.SIGTERM], [signal.SIGTERM, signal.SIGINT]]:
+            with self.subTest(requests=[number.name for number in requests]):
+                self.drain()
+                with open(self.folder / "names.txt", "rb") as names:
+                    process = subprocess.Popen([binary()], cwd=self.folder, stdin=names, stdout=subprocess.PIPE,
+                                               stderr=subprocess.PIPE)
+                with process:
+                    try:
+                        self.wait_until_the_pipe_is_full(process)
+                        for number in requests:
+                            process.send_signal(number)
+                            wait_until_taken(process.pid, number)
+                        stdout, stderr = process.communicate(timeout=30)
+                    finally:
+                        process.kill()
+                self.assertEqual((process.returncode, stdout, stderr), (13, BANNER + CONVERTING, TERMINATION))
+
+    def test_a_request_on_a_terminal_restores_it(self):
+        process, terminal, mode_before, screen = run_on_terminal(self, self.folder)
+        self.addCleanup(process.kill)
+        self.wait_until_the_pipe_is_full(process)
+        process.send_signal(signal.SIGINT)
+        self.assertEqual(process.wait(timeout=30), 9)
+        self.assertEqual(process.stderr.read(), INTERRUPT)
+        self.assertTrue(screen.wait_for(b"\x1b[0m\x1b[?25h", limit=5), screen.bytes[-80:])
+        self.assertEqual(termios.tcgetattr(terminal), mode_before)
+
+
+def wait_until_taken(pid, number):
+    """Waits until the process has taken the signal (or ended), so that the
+    next one comes after it."""
+    mask = 1 << (number - 1)
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline:
+        try:
+            with open("/proc/%d/status" % pid) as status:
+                pending = [int(line.split()[1], 16) for line in status if line.startswith(("SigPnd", "ShdPnd"))]
+        except FileNotFoundError:
+            return
+        if not any(bits & mask for bits in pending):
+            return
+        time.sleep(0.001)
+
+
 def run_on_terminal(test, folder, **options):
     """Starts lumetra on a new pseudo-terminal of 80 x 25 in folder and types
     the two names. Returns the process, the terminal, its mode before the
     start and its screen."""
+    process, terminal, mode_before, screen = start_on_terminal(test, folder, **options)
+    os.write(screen.master, b"source.csv\r")
+    test.assertTrue(screen.wait_for(b"Zieldatei"), screen.bytes)
+    os.write(screen.master, b"target.txt\r")
+    return process, terminal, mode_before, screen
+
+
+def start_on_terminal(test, folder, **options):
+    """Starts lumetra on a new pseudo-terminal of 80 x 25 in folder and waits
+    for the first prompt. Returns the process, the terminal, its mode before
+    the start and its screen."""
     master, terminal = os.openpty()
     test.addCleanup(os.close, master)
     test.addCleanup(os.close, terminal)
@@ -166,9 +286,6 @@ def run_on_terminal(test, folder, **options):
     test.addCleanup(process.stderr.close)
     screen = ScreenReader(master)
     test.assertTrue(screen.wait_for(b"Quelldatei"), screen.bytes)
-    os.write(master, b"source.csv\r")
-    test.assertTrue(screen.wait_for(b"Zieldatei"), screen.bytes)
-    os.write(master, b"target.txt\r")
     return process, terminal, mode_before, screen
 
 

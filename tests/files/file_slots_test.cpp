@@ -9,6 +9,7 @@
 #include "files/file_test_support.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
+#include "platform/memory.h"
 
 namespace lumetra {
 namespace {
@@ -119,6 +120,41 @@ TEST_F(FileSlots, NamesWithEitherSeparatorOrInCodePage850OpenTheSameFile) {
   EXPECT_TRUE(std::filesystem::exists(folder_.root() / u8"M\u00E4rz.csv"));
   const std::string utf8 = folder_.root().string() + "/M\xC3\xA4rz.csv";
   ASSERT_EQ(open_input(utf8, 3), 0) << "a valid UTF-8 name is used as it is";
+}
+
+// A name in Latin-1 that a file really has (left by an older system) opens
+// that file as a source; the code page 850 reading is the fallback, and
+// targets are always created under it.
+TEST_F(FileSlots, SourcesOpenByTheExactBytesOfTheirNameFirst) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows names are Unicode: none holds Latin-1 bytes";
+#endif
+  const std::string latin1 = folder_.root().string() + "/M\xFCller.csv";
+  folder_.write("M\xFCller.csv", "exact\r\n");
+  folder_.write("M\xC2\xB3ller.csv", "code page 850\r\n");  // \xFC read as code page 850
+  Text line;
+  ASSERT_EQ(open_input(latin1), 0);
+  ASSERT_EQ(file_read_line(1, line), 0);
+  EXPECT_EQ(line.view(), "exact");
+  ASSERT_EQ(file_close(1), 0);
+  std::filesystem::remove(folder_.root() / "M\xFCller.csv");
+  ASSERT_EQ(open_input(latin1), 0);
+  ASSERT_EQ(file_read_line(1, line), 0);
+  EXPECT_EQ(line.view(), "code page 850");
+  ASSERT_EQ(file_close(1), 0);
+  ASSERT_EQ(open_output(latin1), 0);
+  ASSERT_EQ(file_close(2), 0);
+  EXPECT_FALSE(std::filesystem::exists(folder_.root() / "M\xFCller.csv"));
+  EXPECT_EQ(folder_.read("M\xC2\xB3ller.csv"), "");
+}
+
+TEST_F(FileSlots, NoMemoryForTheStreamIsOutOfMemory) {
+  const std::string source = folder_.write("source.csv", "header\r\n");
+  const FailingAllocations no_memory;
+  EXPECT_EQ(open_input(source), 4);
+  EXPECT_EQ(open_output(folder_.path("target.txt")), 4);
+  EXPECT_TRUE(is_free(1));
+  EXPECT_TRUE(is_free(2));
 }
 
 TEST_F(FileSlots, TheConsoleDeviceNameIsMarked) {

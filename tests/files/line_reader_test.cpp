@@ -8,11 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "files/conversion_reading.h"
 #include "files/file_test_support.h"
+#include "platform/file_io.h"
+#include "platform/memory.h"
 
 namespace lumetra {
 namespace {
@@ -60,10 +64,16 @@ std::vector<LineCase> line_cases() {
        "c\r\n",
        {"a", "b"}},
       {"zero bytes inside lines", bytes("a\0b\r\n\0\0\r\n", 9), {bytes("a\0b", 3), bytes("\0\0", 2)}},
+      // A piece without a line end loses the zero bytes at its end.
       {"a chunk that ends in zero bytes",
        std::string(509, 'z') + bytes("\0\0yz\r\n", 6),
-       {std::string(509, 'z') + bytes("\0\0yz", 4)}},
-      {"a chunk of zero bytes", std::string(511, '\0') + "a\r\n", {std::string(511, '\0') + "a"}},
+       {std::string(509, 'z') + "yz"}},
+      {"zero bytes inside a long line", x510 + bytes("\0\0y", 3) + x510 + "\r\n", {x510 + bytes("\0y", 2) + x510}},
+      {"a chunk of zero bytes", std::string(511, '\0') + "a\r\n", {"a"}},
+      {"zero bytes after the last line", "a\r\n081530;1;2" + std::string(4000, '\0'), {"a", "081530;1;2"}},
+      {"zero bytes after a lone CR",
+       x510 + bytes("\0", 1) + "y\r" + std::string(600, '\0') + "next",
+       {x510 + "y", std::string(91, '\0') + "next"}},
       {"CR at byte 511 inside a line", x510 + "\ryz\r\nnext\r\n", {x510 + "\ryz", "next"}},
       {"CR at byte 511 before a line end", x510 + "\r\r\nnext", {x510, "next"}},
       {"CR at byte 511 as the last byte", x510 + "\r", {x510}},
@@ -98,19 +108,68 @@ TEST_F(LineReader, LinesTakenFromTheBufferAreTheLinesReadOneByOne) {
   for (const LineCase& c : line_cases()) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(open_input(folder_.write("source.csv", c.file)), 0);
-    std::vector<std::string> lines;
-    Text line;
-    for (;;) {
-      std::string_view taken;
-      if (!file_take_buffered_line(1, taken)) {
-        if (file_at_end(1) != 0) break;
-        file_read_line(1, line);
-        taken = line.view();
-      }
-      lines.emplace_back(taken);
-    }
-    EXPECT_EQ(lines, c.lines);
+    EXPECT_EQ(read_like_the_conversion(1), c.lines);
     ASSERT_EQ(file_close(1), 0);
+  }
+}
+
+// The lines of CR LF text that lie whole in its first `length` bytes.
+std::vector<std::string> whole_lines(std::string_view text, std::size_t length) {
+  std::vector<std::string> lines;
+  text = text.substr(0, length);
+  for (std::size_t end; (end = text.find("\r\n")) != std::string_view::npos; text.remove_prefix(end + 2))
+    lines.emplace_back(text.substr(0, end));
+  return lines;
+}
+
+// A disk that fails to read: the input ends at the failure, the line it cut
+// reads as empty, and closing the file reports the file I/O error.
+TEST_F(LineReader, AReadFailureEndsTheInputWithoutTheCutLine) {
+  std::string content = "header\r\n";
+  for (int i = 0; i < 2000; ++i) content += std::to_string(100000 + i) + ";1.5;230.1\r\n";
+  const std::string path = folder_.write("source.csv", content);
+  for (const std::int64_t readable : {0, 8, 20, 8192 + 5, 20000}) {
+    SCOPED_TRACE(readable);
+    ASSERT_EQ(open_input(path), 0);
+    const FailingReads failing(readable);
+    std::vector<std::string> expected = whole_lines(content, static_cast<std::size_t>(readable));
+    expected.emplace_back();
+    EXPECT_EQ(read_like_the_conversion(1, expected.size() + 10), expected);
+    EXPECT_EQ(file_at_end(1), -1);
+    EXPECT_EQ(file_close(1), 3);
+    EXPECT_TRUE(is_free(1));
+  }
+}
+
+// A file cut short while it is read: the input that ends before the length
+// measured at open is a failed read, and the line it cut is not delivered.
+TEST_F(LineReader, ASourceThatShrinksWhileReadEndsWithAFileError) {
+  std::string content = "header\r\n";
+  for (int i = 0; i < 2000; ++i) content += std::to_string(100000 + i) + ";1.5;230.1\r\n";
+  const std::string path = folder_.write("source.csv", content);
+  ASSERT_EQ(open_input(path), 0);
+  ASSERT_EQ(read_like_the_conversion(1, 3).size(), 3u);
+  constexpr std::size_t kept = 10000 + 7;  // beyond the stream's first buffer, inside a line
+  std::filesystem::resize_file(path, kept);
+  std::vector<std::string> expected = whole_lines(content, kept);
+  expected.erase(expected.begin(), expected.begin() + 3);
+  expected.emplace_back();
+  EXPECT_EQ(read_like_the_conversion(1), expected);
+  EXPECT_EQ(file_close(1), 3);
+}
+
+// A line that gets no memory is error 4 and leaves the empty text, on both
+// roads: lines whole in the stream's buffer and longer ones.
+TEST_F(LineReader, ALineThatGetsNoMemoryIsOutOfMemory) {
+  const std::string long_line(20000, 'x');
+  ASSERT_EQ(open_input(folder_.write("source.csv", "short\r\n" + long_line + "\r\nnext\r\n")), 0);
+  Text line;
+  for (const int line_number : {1, 2}) {
+    SCOPED_TRACE(line_number);
+    const FailingAllocations no_memory;
+    EXPECT_EQ(file_read_line(1, line), 4);
+    EXPECT_EQ(error_number(), 4);
+    EXPECT_EQ(line.size(), 0);
   }
 }
 

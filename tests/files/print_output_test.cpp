@@ -8,6 +8,7 @@
 #include <string>
 
 #include "files/file_test_support.h"
+#include "platform/file_io.h"
 
 namespace lumetra {
 namespace {
@@ -30,6 +31,31 @@ TEST_F(PrintOutput, RecordItemsMakeOneLineEndedByCrLf) {
   EXPECT_EQ(error_number(), 0);
   EXPECT_EQ(written(), "$1;1;43200;1,5;2;3;0\r\n");
   EXPECT_EQ(target().column, 0u);
+}
+
+// A disk that takes only part of a write (full, or at its size limit): the
+// file keeps the whole lines that reached it and takes nothing more, so that
+// nothing lands behind the lost bytes.
+TEST_F(PrintOutput, WholeLinesThatDoNotAllFitAreCutBackToTheLastLineEnd) {
+  const std::string lines = "$1;1;1;2;3;4;0\r\n$1;1;5;6;7;8;0\r\n$1;1;9;10;11;12;0\r\n";
+  const std::string first = "$1;1;0;0;0;0;0\r\n";
+  for (const std::size_t room : {0u, 5u, 16u, 17u, 31u, 32u, 33u, 47u}) {
+    SCOPED_TRACE(room);
+    ASSERT_EQ(open_output(folder_.path("lines.csv"), 3), 0);
+    ASSERT_EQ(file_write_lines(3, first), 0);
+    {
+      const FailingWrites full(static_cast<std::int64_t>(room), ENOSPC);
+      EXPECT_EQ(file_write_lines(3, lines), 3);
+    }
+    EXPECT_EQ(error_number(), 3);
+    EXPECT_EQ(file_write_lines(3, first), 3) << "nothing more after a loss";
+    EXPECT_EQ(file_close(3), 3);
+    const std::size_t whole = room < 16 ? 0 : room < 32 ? 16 : 32;
+    EXPECT_EQ(folder_.read("lines.csv"), first + lines.substr(0, whole));
+  }
+  ASSERT_EQ(file_write_lines(2, lines), 0);
+  EXPECT_EQ(written(), lines);
+  EXPECT_EQ(file_write_lines(9, lines), 1);
 }
 
 TEST_F(PrintOutput, EndingsOfEmptyAndAbsentTexts) {
@@ -113,7 +139,8 @@ TEST_F(PrintOutput, AShortWriteIsAnErrorAndLeavesTheColumn) {
   EXPECT_EQ(error_number(), 3);
   EXPECT_EQ(slot_for_number(4)->column, 0u);
   print_text(4, "next", ending_none);
-  EXPECT_EQ(error_number(), 0) << "each item is written on its own";
+  EXPECT_EQ(error_number(), 3) << "nothing may land behind the lost bytes";
+  EXPECT_EQ(file_close(4), 3);
 }
 
 TEST_F(PrintOutput, RandomRecordsAreFilledToTheirLength) {

@@ -20,7 +20,8 @@ std::string converted_name(std::string_view name) {
 
 TEST(CodePage850, MatchesTheCLibraryTableBothWays) {
   iconv_t to_utf32 = iconv_open("UTF-32LE", "CP850");
-  ASSERT_NE(to_utf32, reinterpret_cast<iconv_t>(-1));
+  // A cross build's C library may come without its converter modules.
+  if (to_utf32 == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "the C library has no CP850 converter";
   for (int byte = 0x80; byte <= 0xFF; ++byte) {
     SCOPED_TRACE(byte);
     char in = static_cast<char>(byte);

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/temp_folder.h"
@@ -287,17 +288,30 @@ TEST(CrtStream, MovingHandsTheOpenFileOver) {
   EXPECT_EQ(folder.read("moved"), "kept");
 }
 
-// Record locks only conflict between processes, so a child tries the range.
-int child_lock_result(const std::string& path, std::int64_t offset, std::int64_t length) {
+// What `step` returns (0 to 255) when it runs in a child process: locks only
+// keep other processes out. -1 when the child does not end normally.
+template <typename Step>
+int in_child_process(Step step) {
   const pid_t child = ::fork();
-  if (child == 0) {
-    CrtStream stream;
-    const int opened = stream.open(path.c_str(), "r+b");
-    ::_exit(opened != 0 ? 100 : stream.lock(offset, length) == 0 ? 0 : 1);
-  }
+  if (child == 0) ::_exit(step());
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int child_lock_result(const std::string& path, std::int64_t offset, std::int64_t length) {
+  return in_child_process([&] {
+    CrtStream stream;
+    const int opened = stream.open(path.c_str(), "r+b");
+    return opened != 0 ? 100 : stream.lock(offset, length) == 0 ? 0 : 1;
+  });
+}
+
+// What opening the path with the mode gives in a child process, and the bytes
+// the file holds afterwards.
+std::pair<int, std::string> child_open(const TempFolder& folder, const char* name, const char* mode) {
+  const int opened = in_child_process([&] { return CrtStream().open(folder.path(name).c_str(), mode); });
+  return {opened, folder.read(name)};
 }
 
 TEST(CrtStream, RecordLocksKeepOtherProcessesOut) {
@@ -310,6 +324,24 @@ TEST(CrtStream, RecordLocksKeepOtherProcessesOut) {
   EXPECT_EQ(child_lock_result(path, 6, 2), 0);
   ASSERT_EQ(stream.unlock(2, 4), 0);
   EXPECT_EQ(child_lock_result(path, 3, 1), 0);
+}
+
+// Two runs writing the same file would leave it a mix of both: a file being
+// written is refused to every other stream that would empty it.
+TEST(CrtStream, AFileBeingWrittenIsNotEmptiedByAnother) {
+  TempFolder folder;
+  CrtStream writer;
+  ASSERT_EQ(writer.open(folder.path("target").c_str(), "wb"), 0);
+  ASSERT_EQ(writer.write("kept", 4), 4u);
+  ASSERT_EQ(writer.flush(), 0);
+  for (const char* mode : {"wb", "w+b"}) {
+    EXPECT_EQ(child_open(folder, "target", mode), std::make_pair(EBUSY, std::string("kept"))) << mode;
+    CrtStream same_process;
+    EXPECT_EQ(same_process.open(folder.path("target").c_str(), mode), EBUSY) << mode;
+  }
+  EXPECT_EQ(child_open(folder, "target", "rb").first, 0) << "reading is no danger";
+  ASSERT_EQ(writer.close(), 0);
+  EXPECT_EQ(child_open(folder, "target", "wb"), std::make_pair(0, std::string()));
 }
 
 }  // namespace

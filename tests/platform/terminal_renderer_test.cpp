@@ -55,7 +55,7 @@ int console_colour(const VTermColor& colour, int default_colour) {
 // A libvterm terminal of the window's size.
 class Emulator {
  public:
-  Emulator(int columns, int rows) : vt_(vterm_new(rows, columns)) {
+  Emulator(int columns, int rows) : vt_(vterm_new(rows, columns)), columns_(columns), rows_(rows) {
     vterm_set_utf8(vt_, 1);
     screen_ = vterm_obtain_screen(vt_);
     callbacks_.settermprop = [](VTermProp prop, VTermValue* value, void* user) {
@@ -70,6 +70,13 @@ class Emulator {
   Emulator(const Emulator&) = delete;
   Emulator& operator=(const Emulator&) = delete;
 
+  void resize(int columns, int rows) {
+    vterm_set_size(vt_, rows, columns);
+    columns_ = columns;
+    rows_ = rows;
+  }
+  [[nodiscard]] int columns() const { return columns_; }
+  [[nodiscard]] int rows() const { return rows_; }
   void feed(std::string_view bytes) {
     vterm_input_write(vt_, bytes.data(), bytes.size());
     fed_ += bytes;
@@ -91,6 +98,8 @@ class Emulator {
 
  private:
   VTerm* vt_;
+  int columns_;
+  int rows_;
   VTermScreen* screen_;
   VTermScreenCallbacks callbacks_{};
   bool cursor_visible_ = true;
@@ -104,18 +113,32 @@ struct RenderedConsole {
       : console(columns, rows, buffer_rows), emulator(columns, rows) {
     console.render_to([this](std::string_view bytes) { emulator.feed(bytes); });
   }
+  // The terminal's window is resized.
+  void resize_terminal(int columns, int rows) {
+    emulator.resize(columns, rows);
+    console.resize_terminal(columns, rows);
+  }
   ScopedTestConsole console;
   Emulator emulator;
 };
 
-// Compares every window cell, the cursor, its visibility and the bells.
+// Compares every cell of the terminal with the view of the model it shows
+// (blank beyond the view), the cursor, its visibility and the bells.
 void expect_same_screen(RenderedConsole& rendered) {
   static const std::array<std::uint32_t, 256> characters = expected_characters();
   ConsoleModel& model = rendered.console.model();
+  const SMALL_RECT view = rendered.console.terminal_view();
   const SMALL_RECT window = model.window();
-  for (int row = 0; row <= window.Bottom - window.Top; ++row) {
-    for (int column = 0; column <= window.Right - window.Left; ++column) {
-      const ConsoleCell& cell = model.cell(window.Left + column, window.Top + row);
+  ASSERT_TRUE(view.Left >= window.Left && view.Top >= window.Top && view.Right <= window.Right &&
+              view.Bottom <= window.Bottom);
+  ASSERT_EQ(view.Right - view.Left + 1, std::min(rendered.emulator.columns(), window.Right - window.Left + 1));
+  ASSERT_EQ(view.Bottom - view.Top + 1, std::min(rendered.emulator.rows(), window.Bottom - window.Top + 1));
+  const ConsoleCell blank{};
+  for (int row = 0; row < rendered.emulator.rows(); ++row) {
+    for (int column = 0; column < rendered.emulator.columns(); ++column) {
+      const int x = view.Left + column;
+      const int y = view.Top + row;
+      const ConsoleCell& cell = x <= view.Right && y <= view.Bottom ? model.cell(x, y) : blank;
       const VTermScreenCell shown = rendered.emulator.cell(column, row);
       const std::uint32_t character = shown.chars[0] == 0 ? ' ' : shown.chars[0];
       const int attribute = console_colour(shown.fg, 7) | console_colour(shown.bg, 0) << 4;
@@ -126,10 +149,11 @@ void expect_same_screen(RenderedConsole& rendered) {
       }
     }
   }
-  // A cursor outside the window shows at the nearest window cell.
+  // The view holds the cursor; a cursor outside the window shows at the
+  // nearest window cell.
   const VTermPos cursor = rendered.emulator.cursor();
-  EXPECT_EQ(cursor.col, std::clamp(model.cursor().X - window.Left, 0, window.Right - window.Left));
-  EXPECT_EQ(cursor.row, std::clamp(model.cursor().Y - window.Top, 0, window.Bottom - window.Top));
+  EXPECT_EQ(cursor.col, std::clamp(model.cursor().X, window.Left, window.Right) - view.Left);
+  EXPECT_EQ(cursor.row, std::clamp(model.cursor().Y, window.Top, window.Bottom) - view.Top);
   EXPECT_EQ(rendered.emulator.cursor_visible(), model.cursor_info().bVisible != FALSE);
   EXPECT_EQ(rendered.emulator.bells(), model.beeps().size());
 }
@@ -194,6 +218,37 @@ TEST(TerminalRenderer, ScrollsFullWidthRowsInsideMargins) {
 
 // ---- Against the emulator ----------------------------------------------------------
 
+std::array<int, 4> edges(const SMALL_RECT& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+
+// The console keeps its size; a smaller terminal shows the rows up to the
+// cursor's row and the columns around it, and all of it once it is large
+// enough again.
+TEST(TerminalRenderer, SmallerTerminalShowsTheViewThatHoldsTheCursor) {
+  RenderedConsole rendered(20, 10);
+  for (int y = 0; y < 10; ++y) {
+    std::string row;
+    for (int x = 0; x < 20; ++x) row += static_cast<char>('A' + (x + 3 * y) % 26);
+    put_cells(0, y, row, static_cast<WORD>(0x07 + y));
+  }
+  ASSERT_TRUE(SetConsoleCursorPosition(output(), {15, 8}));
+  rendered.resize_terminal(8, 4);
+  EXPECT_EQ(edges(rendered.console.terminal_view()), (std::array<int, 4>{11, 5, 18, 8}));
+  expect_same_screen(rendered);
+  rendered.emulator.take_fed();
+  ASSERT_TRUE(SetConsoleCursorPosition(output(), {15, 9}));  // one row down: a terminal scroll
+  EXPECT_EQ(edges(rendered.console.terminal_view()), (std::array<int, 4>{11, 6, 18, 9}));
+  const std::string fed = rendered.emulator.take_fed();
+  EXPECT_NE(fed.find("\x1b[1;4r\x1b[4;1H\n"), std::string::npos) << fed;
+  EXPECT_EQ(fed.find("\x1b[2J"), std::string::npos) << fed;
+  expect_same_screen(rendered);
+  ASSERT_TRUE(SetConsoleCursorPosition(output(), {2, 1}));
+  EXPECT_EQ(edges(rendered.console.terminal_view()), (std::array<int, 4>{0, 1, 7, 4}));
+  expect_same_screen(rendered);
+  rendered.resize_terminal(30, 12);
+  EXPECT_EQ(edges(rendered.console.terminal_view()), (std::array<int, 4>{0, 0, 19, 9}));
+  expect_same_screen(rendered);
+}
+
 TEST(TerminalRenderer, EveryCellByteAndColourShowsAsTheModelHoldsIt) {
   RenderedConsole rendered(32, 17);
   for (int byte = 0; byte < 256; ++byte) {
@@ -203,8 +258,9 @@ TEST(TerminalRenderer, EveryCellByteAndColourShowsAsTheModelHoldsIt) {
   expect_same_screen(rendered);
 }
 
-// Random operations on a taller buffer catch stale colours, a wrong idea of
-// the terminal's cursor and leftover margins.
+// Random operations on a taller buffer, shown on terminals of changing size,
+// catch stale colours, a wrong idea of the terminal's cursor, leftover
+// margins and a view that loses the cursor.
 TEST(TerminalRenderer, RandomOperationSequencesKeepTheTerminalInStep) {
   for (unsigned seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE(seed);
@@ -224,7 +280,7 @@ TEST(TerminalRenderer, RandomOperationSequencesKeepTheTerminalInStep) {
       fill.Char.AsciiChar = static_cast<char>(pick(0, 255));
       fill.Attributes = attribute;
       DWORD count = 0;
-      switch (pick(0, 7)) {
+      switch (pick(0, 8)) {
         case 0:
         case 1: {
           std::string text;
@@ -261,6 +317,7 @@ TEST(TerminalRenderer, RandomOperationSequencesKeepTheTerminalInStep) {
           (void)SetConsoleWindowInfo(output(), TRUE, &window);
           break;
         }
+        case 7: rendered.resize_terminal(pick(1, columns + 2), pick(1, rows + 2)); break;
         default: (void)Beep(1000, 10);
       }
       expect_same_screen(rendered);

@@ -1,5 +1,6 @@
 // Terminal host on a real pseudo-terminal: start-up query, raw input, the
-// interrupt key, hang-up and the restore at exit (through tty_host_probe).
+// interrupt key, hang-up, size changes and the restore at exit (through
+// tty_host_probe).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -54,7 +55,9 @@ class ProbeOnTerminal {
     return await_report("console");
   }
   // Reads the terminal's output until it holds needle; true when it came.
-  bool await_output(std::string_view needle) { return await(master_, screen_, needle, timeout_ms); }
+  bool await_output(std::string_view needle, int limit_ms = timeout_ms) {
+    return await(master_, screen_, needle, limit_ms);
+  }
   // Reads standard error until it holds line.
   bool await_report(std::string_view line, int limit_ms = timeout_ms) {
     return await(errors_, reports_, line, limit_ms);
@@ -198,30 +201,43 @@ TEST(TtyHost, HangUpRunsTheCloseHandlerAndEndsAsOnTermination) {
   EXPECT_EQ(probe.reports().find("close\nclose"), std::string::npos);
 }
 
-TEST(TtyHost, SizeChangeReachesTheModelAtTheNextCallWithAFullRepaint) {
+// A smaller terminal shows the part of the console that holds the cursor;
+// the console itself keeps its size and everything in it.
+TEST(TtyHost, SizeChangeKeepsTheBufferAndRepaintsTheViewAroundTheCursor) {
   ProbeOnTerminal probe;
   ASSERT_TRUE(probe.await_output("\x1b[6n"));
   probe.type("\x1b[8;30R");
   ASSERT_TRUE(probe.await_report("console 40 10 29 7\n")) << probe.reports();
+  ASSERT_TRUE(probe.await_output("\x1b[?25l"));
   probe.resize(20, 5);
-  // The size reaches the model once the control thread has taken the signal.
-  bool resized = false;
-  for (int attempt = 0; attempt < 25 && !resized; ++attempt) {
+  // The size is taken at the next call once the control thread has the signal.
+  const std::size_t before = probe.output().size();
+  bool repainted = false;
+  for (int attempt = 0; attempt < 25 && !repainted; ++attempt) {
     probe.type("i");
-    resized = probe.await_report("console 20 5 19 4\n", 200);
+    repainted = probe.await_output("\x1b[0m\x1b[H\x1b[2J", 200);
   }
-  EXPECT_TRUE(resized) << probe.reports();
-  EXPECT_TRUE(probe.await_output("\x1b[0m\x1b[H\x1b[2J"));
+  ASSERT_TRUE(repainted) << probe.output();
+  ASSERT_TRUE(probe.await_report("console 40 10 29 7\n")) << probe.reports();
+  // Rows 3 to 7 and columns 19 to 38: the yellow-on-blue cell (29, 7) on the
+  // view's last row, the cursor on it.
+  const std::string repaint = probe.output().substr(before);
+  EXPECT_NE(repaint.find("\x1b[5;1H"), std::string::npos) << repaint;
+  EXPECT_NE(repaint.find("\x1b[0;93;44m\xC3\xA4"), std::string::npos) << repaint;
+  EXPECT_EQ(repaint.find("\x1b[6;"), std::string::npos) << repaint;
+  EXPECT_TRUE(probe.await_output("\x1b[5;11H"));
   probe.type("q");
   EXPECT_TRUE(WIFEXITED(probe.wait_status()));
 }
 
-TEST(TtyHost, LinuxConsoleGetsBellPitchAndLength) {
+TEST(TtyHost, LinuxConsoleHasTheBellPitchAndLengthWhileItRunsAndTheDefaultsAfterwards) {
   ProbeOnTerminal probe("", "linux");
   ASSERT_TRUE(probe.await_output("\x1b[10;1000]\x1b[11;250]"));
   ASSERT_TRUE(probe.start());
   probe.type("q");
   EXPECT_TRUE(WIFEXITED(probe.wait_status()));
+  // Without a parameter the Linux console takes its defaults (750 Hz, 125 ms).
+  EXPECT_TRUE(probe.await_output("\x1b[10]\x1b[11]")) << probe.output();
 }
 
 TEST(TtyHost, DumbTerminalIsNoConsole) {

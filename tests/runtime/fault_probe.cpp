@@ -1,7 +1,10 @@
 // Starts the runtime as the converter does, writes records to an open file
 // and then ends in the way asked, so that a test can read the abort message,
 // the exit code and the file left on disk.
-// Usage: fault_probe FILE MODULE WAY
+// Usage: fault_probe FILE MODULE WAY [LINES]
+//   With LINES, FILE is the converter's target instead: that many data lines
+//   "120000;NNNN.5;230.1" are converted into it (their records still waiting
+//   in the converter's batch), and then the probe ends the way asked.
 //   MODULE  lumetra (module "lumetra", function "") or none (neither set)
 //   WAY     segfault | divide | illegal | abort | overflow: a real fault;
 //           held: an exit handler that sends itself SIGTERM, then error 6;
@@ -9,7 +12,8 @@
 //           second exit step reporting whether the file is on disk, then
 //           error 6; end: the normal end (code 0); endless: records
 //           "record 0000" to "record 9999" over and over, each written in
-//           two pieces, until a signal ends the process
+//           two pieces, until a signal ends the process; memory: a long
+//           line converted while memory runs out
 // Exits with 100 when the way did not end the process.
 #include <sys/resource.h>
 
@@ -19,8 +23,10 @@
 #include <string>
 #include <string_view>
 
+#include "converter/record_converter.h"
 #include "files/file_slots.h"
 #include "files/print_output.h"
+#include "platform/memory.h"
 #include "platform/process.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
@@ -84,6 +90,44 @@ void write_records() {
 
 void raise_held_error() { (void)raise_runtime_error(6, -1, nullptr, nullptr, nullptr); }
 
+RecordConverter* converter = nullptr;
+
+void convert_lines(int count) {
+  constexpr FileNumber target_file = 2;
+  (void)file_open(output_path.c_str(), mode_output, access_any, 0, target_file, 0);
+  char line[] = "120000;0000.5;230.1";
+  for (int n = 0; n < count; ++n) {
+    set_number(line + 7, n);
+    (void)converter->convert_line(line);
+  }
+}
+
+// A line whose record needs more room than the converter has, while memory
+// cannot be had.
+void convert_with_no_memory() {
+  const std::string line = "120000;" + std::string(1 << 20, '7');
+  const FailingAllocations no_memory;
+  (void)converter->convert_line(line);
+}
+
+#if defined(__aarch64__)
+// ARM's integer division gives 0 for a zero divisor instead of faulting, so
+// the signal the fault would bring is sent instead.
+void divide_by_zero() { (void)std::raise(SIGFPE); }
+// The permanently undefined instruction (UDF); a trap instruction would give
+// SIGTRAP here.
+void execute_illegal_instruction() { __asm__ volatile("udf #0"); }
+#else
+__attribute__((no_sanitize("undefined"))) void divide_by_zero() {
+  // Both operands unknown to the compiler: 1 / x alone becomes a comparison.
+  volatile int dividend = 7;
+  volatile int zero = 0;
+  volatile int quotient = dividend / zero;
+  (void)quotient;
+}
+void execute_illegal_instruction() { __builtin_trap(); }
+#endif
+
 // The faults are the point: under the undefined-behaviour checks of a
 // sanitizer build they must still happen rather than be reported.
 __attribute__((no_sanitize("undefined"))) void end_the_way(std::string_view way) {
@@ -91,13 +135,9 @@ __attribute__((no_sanitize("undefined"))) void end_the_way(std::string_view way)
     volatile int* volatile nowhere = nullptr;  // neither the address nor the store may be dropped
     *nowhere = 1;
   } else if (way == "divide") {
-    // Both operands unknown to the compiler: 1 / x alone becomes a comparison.
-    volatile int dividend = 7;
-    volatile int zero = 0;
-    volatile int quotient = dividend / zero;
-    (void)quotient;
+    divide_by_zero();
   } else if (way == "illegal") {
-    __builtin_trap();
+    execute_illegal_instruction();
   } else if (way == "abort") {
     std::abort();
   } else if (way == "overflow") {
@@ -122,13 +162,15 @@ __attribute__((no_sanitize("undefined"))) void end_the_way(std::string_view way)
     terminate_with_code(0);
   } else if (way == "endless") {
     write_records_endlessly();
+  } else if (way == "memory") {
+    convert_with_no_memory();
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) return 101;
+  if (argc != 4 && argc != 5) return 101;
   output_path = argv[1];
   run_global_initialisation();
   if (std::string_view(argv[2]) == "lumetra") {
@@ -136,7 +178,13 @@ int main(int argc, char** argv) {
     (void)set_error_function("");
   }
   install_signal_handlers();
-  write_records();
+  RecordConverter record_converter;  // lives until the process ends, as the main flow's does
+  converter = &record_converter;
+  if (argc == 5) {
+    convert_lines(std::atoi(argv[4]));
+  } else {
+    write_records();
+  }
   end_the_way(argv[3]);
   return 100;
 }

@@ -33,10 +33,22 @@ inline std::string fault_probe_records(std::size_t count = 2000) {
   return records;
 }
 
+// The records of the first `count` data lines the probe converts.
+inline std::string converted_records(std::size_t count) {
+  std::string records;
+  char record[48];
+  for (std::size_t n = 0; n < count; ++n) {
+    std::snprintf(record, sizeof record, "$1;1;43200;%04zu,5;230,1;;0\r\n", n);
+    records += record;
+  }
+  return records;
+}
+
 // A running fault probe; standard error goes to a file beside its records.
+// With `lines`, it converts that many lines into the file before it ends.
 class FaultProbe {
  public:
-  FaultProbe(const std::string& module, const std::string& way) {
+  FaultProbe(const std::string& module, const std::string& way, const std::string& lines = "") {
     const std::string program = LUMETRA_PROBE_DIR "/fault_probe";
     const std::string records = folder_.path("records.txt");
     const std::string errors = folder_.path("errors.txt");
@@ -46,7 +58,9 @@ class FaultProbe {
     const int null_fd = open("/dev/null", O_WRONLY);
     if (error_fd < 0 || null_fd < 0 || dup2(error_fd, STDERR_FILENO) < 0 || dup2(null_fd, STDOUT_FILENO) < 0)
       _exit(102);
-    execl(program.c_str(), program.c_str(), records.c_str(), module.c_str(), way.c_str(), static_cast<char*>(nullptr));
+    const char* last = lines.empty() ? nullptr : lines.c_str();
+    execl(program.c_str(), program.c_str(), records.c_str(), module.c_str(), way.c_str(), last,
+          static_cast<char*>(nullptr));
     _exit(103);
   }
   FaultProbe(const FaultProbe&) = delete;
@@ -80,8 +94,8 @@ class FaultProbe {
   pid_t pid_ = -1;
 };
 
-inline FaultProbeRun run_fault_probe(const std::string& module, const std::string& way) {
-  return FaultProbe(module, way).finish();
+inline FaultProbeRun run_fault_probe(const std::string& module, const std::string& way, const std::string& lines = "") {
+  return FaultProbe(module, way, lines).finish();
 }
 
 }  // namespace lumetra

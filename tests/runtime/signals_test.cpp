@@ -37,6 +37,34 @@ TEST(Signals, FaultsEndWithTheirErrorAndTheFileClosed) {
   }
 }
 
+// The records converted before a fault still wait in the converter's batch:
+// they reach the target on every way out.
+TEST(Signals, RecordsWaitingInTheConverterReachTheTargetOnEveryWayOut) {
+  struct Case {
+    const char* way;
+    int number;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"segfault", 12, "\"segmentation violation\" signal"},
+      {"divide", 11, "\"floating point error\" signal"},
+      {"illegal", 10, "\"illegal instruction\" signal"},
+      {"abort", 14, "\"abnormal termination\" signal"},
+      {"held", 6, "out of bounds array access"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.way);
+    const FaultProbeRun run = run_fault_probe("lumetra", c.way, "50");
+    EXPECT_EQ(run.exit_code, c.number);
+    EXPECT_EQ(run.standard_error, abort_message(c.number, c.text, " in lumetra::()"));
+    EXPECT_EQ(run.file, converted_records(50));
+  }
+  const FaultProbeRun run = run_fault_probe("lumetra", "memory", "50");
+  EXPECT_EQ(run.exit_code, 4);
+  EXPECT_EQ(run.standard_error, abort_message(4, "out of memory", " at line 44 of lumetra::()"));
+  EXPECT_EQ(run.file, converted_records(50));
+}
+
 TEST(Signals, WithoutModuleTheMessageEndsAfterTheErrorText) {
   const FaultProbeRun run = run_fault_probe("none", "segfault");
   EXPECT_EQ(run.exit_code, 12);

@@ -121,6 +121,19 @@ TEST(TextPool, EveryAllocationFailing) {
   EXPECT_EQ(pool_descriptors_in_use(), 0);
 }
 
+// A text holds at most 2 GiB less one byte: more is refused like memory that
+// cannot be had, without trying to allocate it.
+TEST(TextPool, NoTextHoldsMoreThanItsLengthField) {
+  Text plain, keeping;
+  fill(plain, 3);
+  fill(keeping, 3);
+  const FailingAllocations any_allocation_would_fail;
+  EXPECT_FALSE(reserve_text_keeping(keeping.descriptor(), text_length_mask + 1));
+  EXPECT_EQ(keeping.view(), "xxx");
+  EXPECT_FALSE(reserve_text_plain(plain.descriptor(), text_length_mask + 1));
+  EXPECT_EQ(plain.data(), nullptr);
+}
+
 TEST(TextPool, KeepingReservationGrowsWithContent) {
   Text text;
   assign_text(text, "abc");

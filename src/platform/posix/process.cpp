@@ -1,6 +1,7 @@
 // Process services over the C library and POSIX.
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,23 +10,42 @@
 #include <ctime>
 
 namespace lumetra {
+namespace {
 
-void write_standard_error(std::string_view bytes) noexcept {
+void write_everything(int fd, std::string_view bytes) noexcept {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, bytes.data(), bytes.size());
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;  // nothing more can be done about a failing standard error
+    if (written <= 0) return;  // nothing more can be done about a failing standard stream
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
 }
+
+}  // namespace
+
+void open_closed_standard_descriptors() noexcept {
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    // The lowest free number is taken, so each closed one is filled in turn.
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) (void)::open("/dev/null", O_RDWR);
+  }
+}
+
+void write_standard_error(std::string_view bytes) noexcept { write_everything(STDERR_FILENO, bytes); }
+
+void write_standard_output(std::string_view bytes) noexcept { write_everything(STDOUT_FILENO, bytes); }
 
 }  // namespace lumetra
 
 namespace lumetra {
 
 const int signal_hang_up = SIGHUP;
+const int signal_quit = SIGQUIT;
+const int signal_bus_error = SIGBUS;
+const int signal_deadline = SIGALRM;
 
 namespace {
+
+SignalHandler handlers[signal_count] = {};
 
 // A stack for the handlers, so that a stack overflow can still be reported.
 // Static storage: it must outlive every exit handler, and a handler may run
@@ -42,19 +62,44 @@ void ensure_alternate_stack() noexcept {
   sigaltstack(&stack, nullptr);
 }
 
+// A signal sent by kill() or sigqueue() carries the sender's process; the
+// kernel's own (faults, the terminal, timers) carry a positive code.
+SignalSource source_of(int signal_number, const siginfo_t& info) noexcept {
+  if (signal_number == SIGALRM && info.si_code == SI_KERNEL) return SignalSource::Deadline;
+  return info.si_code <= 0 && info.si_pid != getpid() ? SignalSource::Outside : SignalSource::Inside;
+}
+
+void deliver_signal(int signal_number, siginfo_t* info, void*) noexcept {
+  handlers[signal_number](signal_number, source_of(signal_number, *info));
+}
+
 }  // namespace
+
+std::span<const int> other_ending_signals() noexcept {
+  static int numbers[signal_count];
+  static std::size_t count = 0;
+  if (count == 0) {
+    for (const int number :
+         {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPWR, SIGSYS, SIGTRAP, SIGSTKFLT, SIGIO}) {
+      numbers[count++] = number;
+    }
+    for (int number = SIGRTMIN; number <= SIGRTMAX && count < signal_count; ++number) numbers[count++] = number;
+  }
+  return {numbers, count};
+}
 
 void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
   ensure_alternate_stack();
+  handlers[signal_number] = handler;
   struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  for (const int blocked : {SIGABRT, SIGFPE, SIGILL, SIGSEGV, SIGTERM, SIGINT, SIGHUP}) {
-    if (blocked != signal_number) sigaddset(&action.sa_mask, blocked);
-  }
-  action.sa_flags = SA_ONSTACK | SA_RESTART;
+  action.sa_sigaction = deliver_signal;
+  sigfillset(&action.sa_mask);
+  sigdelset(&action.sa_mask, SIGALRM);
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
   sigaction(signal_number, &action, nullptr);
 }
+
+void arm_deadline(unsigned seconds) noexcept { alarm(seconds); }
 
 bool signal_ignored(int signal_number) noexcept {
   struct sigaction action {};
@@ -62,7 +107,10 @@ bool signal_ignored(int signal_number) noexcept {
   return action.sa_handler == SIG_IGN;
 }
 
-void ignore_broken_pipe() noexcept { signal(SIGPIPE, SIG_IGN); }
+void ignore_write_signals() noexcept {
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+}
 
 void raise_default_signal(int signal_number) noexcept {
   signal(signal_number, SIG_DFL);

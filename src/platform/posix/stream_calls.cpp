@@ -24,12 +24,26 @@ FileIdentity identity_of(const struct stat& info) noexcept {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
+// Emptying is left to lock_and_empty, once the lock is held.
 int open_flags(OpenFlags flags) noexcept {
   int result = flags.read && flags.write ? O_RDWR : flags.write ? O_WRONLY : O_RDONLY;
   if (flags.create) result |= O_CREAT;
-  if (flags.truncate) result |= O_TRUNC;
   if (flags.append) result |= O_APPEND;
   return result | O_CLOEXEC;
+}
+
+// Locks a regular file for writing and empties it. A lock held by another
+// open file refuses it (EBUSY) before anything is lost; where the system has
+// no such locks, the file is emptied all the same.
+int lock_and_empty(int fd) noexcept {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  if (retry_on_interrupt([&] { return ::fcntl(fd, F_OFD_SETLK, &whole); }) == -1 &&
+      (errno == EAGAIN || errno == EACCES)) {
+    return EBUSY;
+  }
+  return ::ftruncate(fd, 0) == -1 ? errno : 0;
 }
 
 }  // namespace
@@ -41,12 +55,23 @@ int path_identity(const char* path, FileIdentity& identity) noexcept {
   return 0;
 }
 
+bool is_standard_output_file(const char* path) noexcept {
+  struct stat file {};
+  if (::stat(path, &file) == -1 || !S_ISREG(file.st_mode)) return false;
+  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat stream {};
+    if (::fstat(fd, &stream) == 0 && identity_of(stream) == identity_of(file)) return true;
+  }
+  return false;
+}
+
 int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept {
   const int fd = retry_on_interrupt([&] { return ::open(path, open_flags(flags), 0666); });
   if (fd == -1) return errno;
   struct stat info {};
-  if (::fstat(fd, &info) == -1 || S_ISDIR(info.st_mode)) {
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+  int error = ::fstat(fd, &info) == -1 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+  if (error == 0 && flags.truncate && S_ISREG(info.st_mode)) error = lock_and_empty(fd);
+  if (error != 0) {
     ::close(fd);
     return error;
   }
@@ -79,6 +104,20 @@ int system_length(SystemFile file, std::int64_t& length) noexcept {
   if (::fstat(file, &info) == -1) return errno;
   length = static_cast<std::int64_t>(info.st_size);
   return 0;
+}
+
+bool system_is_regular(SystemFile file) noexcept {
+  struct stat info {};
+  return ::fstat(file, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+int system_truncate(SystemFile file, std::int64_t length) noexcept {
+  return retry_on_interrupt([&] { return ::ftruncate(file, static_cast<off_t>(length)); }) == -1 ? errno : 0;
+}
+
+void system_stop_blocking(SystemFile file) noexcept {
+  const int flags = ::fcntl(file, F_GETFL);
+  if (flags != -1) (void)::fcntl(file, F_SETFL, flags | O_NONBLOCK);
 }
 
 int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_t length) noexcept {

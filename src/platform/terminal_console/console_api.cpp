@@ -2,10 +2,14 @@
 // host's lock, let the host show the result.
 #include "platform/console_api.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <span>
 
 #include "platform/terminal_console/console_host.h"
 #include "platform/terminal_console/fd_io.h"
+#include "platform/terminal_console/terminal_charset.h"
 
 namespace lumetra {
 
@@ -16,6 +20,27 @@ bool is_console(ConsoleHost& host, HANDLE handle, DWORD side) noexcept {
          handle == (side == STD_INPUT_HANDLE ? console_input_handle : console_output_handle);
 }
 
+// Plain output that lands on a terminal (one that cannot be drawn on, or the
+// dialogue beside records shown there) shows the code page 850 bytes above
+// 0x7F as the terminal's characters, as the renderer does; the other bytes,
+// and all redirected output, go out as they are. Returns the count taken.
+ssize_t write_to_terminal(int fd, std::string_view bytes) noexcept {
+  static const TerminalCharset charset = TerminalCharset::for_locale();
+  char shown[1024];
+  std::size_t used = 0;
+  for (const char byte : bytes) {
+    const auto code = static_cast<unsigned char>(byte);
+    const std::string_view text = code < 0x80 ? std::string_view(&byte, 1) : charset.text(code);
+    if (used + text.size() > sizeof shown) {
+      if (!write_all(fd, {shown, used})) return -1;
+      used = 0;
+    }
+    text.copy(shown + used, text.size());
+    used += text.size();
+  }
+  return write_all(fd, {shown, used}) ? static_cast<ssize_t>(bytes.size()) : -1;
+}
+
 // One console call: operation(host) under the lock, framed by the host.
 template <typename Operation>
 bool run_call(ConsoleHost& host, Operation operation) {
@@ -24,7 +49,7 @@ bool run_call(ConsoleHost& host, Operation operation) {
     const std::lock_guard guard(host.lock());
     host.begin_call();
     done = operation(host);
-    host.end_call();
+    if (!host.batching()) host.flush_output();
   }
   host.after_call();
   return done;
@@ -148,13 +173,35 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
   if (written != nullptr) *written = 0;
   const int fd = handle_fd(handle);
   if (fd < 0 || (bytes == nullptr && count > 0)) return FALSE;
-  const ssize_t n = write_once(fd, bytes, count);
+  const ssize_t n = isatty(fd) != 0 ? write_to_terminal(fd, {static_cast<const char*>(bytes), count})
+                                     : write_once(fd, bytes, count);
   if (n < 0) return FALSE;
   if (written != nullptr) *written = static_cast<DWORD>(n);
   return TRUE;
 }
 
+DWORD GetFileType(HANDLE handle) {
+  ConsoleHost& host = console_host();
+  if (is_console(host, handle, STD_INPUT_HANDLE) || is_console(host, handle, STD_OUTPUT_HANDLE)) return FILE_TYPE_CHAR;
+  struct stat status {};
+  const int fd = handle_fd(handle);
+  if (fd < 0 || fstat(fd, &status) != 0) return FILE_TYPE_UNKNOWN;
+  if (S_ISREG(status.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(status.st_mode)) return FILE_TYPE_CHAR;
+  return S_ISFIFO(status.st_mode) ? FILE_TYPE_PIPE : FILE_TYPE_UNKNOWN;
+}
+
 // ---- Input and control events ----------------------------------------------------
+
+// Waits for the line without the host's lock: the control thread must be
+// able to stop or close the console meanwhile.
+BOOL ReadConsoleA(HANDLE handle, void* buffer, DWORD length, DWORD* read, void* /*input_control*/) {
+  if (read != nullptr) *read = 0;
+  ConsoleHost& host = console_host();
+  if (buffer == nullptr || read == nullptr || !is_console(host, handle, STD_INPUT_HANDLE)) return FALSE;
+  *read = host.read_line({static_cast<char*>(buffer), length});
+  return TRUE;
+}
 
 BOOL PeekConsoleInputA(HANDLE handle, INPUT_RECORD* records, DWORD length, DWORD* read) {
   return take_input(handle, records, length, read, false);

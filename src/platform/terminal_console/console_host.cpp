@@ -3,6 +3,8 @@
 
 #include <atomic>
 
+#include "platform/console_batch.h"
+
 namespace lumetra {
 
 namespace {
@@ -21,6 +23,20 @@ int handle_fd(HANDLE handle) noexcept {
   const auto value = reinterpret_cast<std::intptr_t>(handle);
   return value >= file_handle_base && value < file_handle_base + 0x10000 ? static_cast<int>(value - file_handle_base)
                                                                          : -1;
+}
+
+void ConsoleHost::end_batch() {
+  if (--batch_depth_ == 0) flush_output();
+}
+
+ConsoleOutputBatch::ConsoleOutputBatch() noexcept : host_(&console_host()) {
+  const std::lock_guard guard(host_->lock());
+  host_->begin_batch();
+}
+
+ConsoleOutputBatch::~ConsoleOutputBatch() {
+  const std::lock_guard guard(host_->lock());
+  host_->end_batch();
 }
 
 ConsoleHost& console_host() {

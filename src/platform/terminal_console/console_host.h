@@ -5,6 +5,7 @@
 #pragma once
 
 #include <mutex>
+#include <span>
 
 #include "platform/console_api.h"
 #include "platform/terminal_console/console_model.h"
@@ -31,12 +32,19 @@ class ConsoleHost {
   [[nodiscard]] std::mutex& lock() noexcept { return mutex_; }
   [[nodiscard]] ConsoleModel& model() noexcept { return model_; }
 
+  // Output batches (under the lock): flush_output waits for the end of the
+  // outermost one.
+  void begin_batch() noexcept { ++batch_depth_; }
+  void end_batch();
+  [[nodiscard]] bool batching() const noexcept { return batch_depth_ > 0; }
+
   // GetStdHandle: a console handle or a file handle.
   [[nodiscard]] virtual HANDLE std_handle(DWORD which) noexcept = 0;
-  // Runs under the lock before and after each console call (pending resize,
-  // rendering the call's changes).
+  // Runs under the lock before each console call (a pending resize).
   virtual void begin_call() {}
-  virtual void end_call() {}
+  // Runs under the lock after each console call outside an output batch, and
+  // when the outermost batch ends: shows what changed.
+  virtual void flush_output() {}
   // Runs after each console call once the lock is released.
   virtual void after_call() {}
   // Moves the input that has arrived into the model's queue; never waits.
@@ -44,8 +52,14 @@ class ConsoleHost {
   // Called without the lock while the queue is empty: waits until input may
   // have arrived; false when none can ever arrive.
   [[nodiscard]] virtual bool wait_for_input() = 0;
+  // Called without the lock: ReadConsoleA's line, as far as it fits.
+  [[nodiscard]] virtual DWORD read_line(std::span<char> /*destination*/) { return 0; }
   // The input mode was set (processed input switches the interrupt key).
   virtual void input_mode_changed(DWORD /*mode*/) {}
+  // Under the lock, after the process was stopped and continued: whatever the
+  // shell did with the terminal meanwhile, the console's terminal mode comes
+  // back and the next console call shows the console anew.
+  virtual void continue_terminal() {}
   virtual void sleep(DWORD milliseconds) = 0;
   // The tone's length; the bell itself reaches the model's observer.
   virtual void sound(DWORD frequency, DWORD milliseconds) = 0;
@@ -53,6 +67,7 @@ class ConsoleHost {
  private:
   std::mutex mutex_;
   ConsoleModel model_;
+  int batch_depth_ = 0;
 };
 
 // The host in use: the one installed last, or the process's own host for the

@@ -33,20 +33,6 @@ bool ConsoleModel::contains(COORD position) const noexcept {
 
 SMALL_RECT ConsoleModel::buffer_rect() const noexcept { return make_rect(0, 0, width_ - 1, height_ - 1); }
 
-void ConsoleModel::resize(int columns, int rows) {
-  std::vector<ConsoleCell> cells(static_cast<std::size_t>(columns) * rows);
-  for (int y = 0; y < std::min(rows, height_); ++y) {
-    std::copy_n(&at(0, y), std::min(columns, width_), &cells[static_cast<std::size_t>(y) * columns]);
-  }
-  cells_ = std::move(cells);
-  width_ = columns;
-  height_ = rows;
-  window_ = buffer_rect();
-  cursor_ = {static_cast<SHORT>(std::min<int>(cursor_.X, columns - 1)),
-             static_cast<SHORT>(std::min<int>(cursor_.Y, rows - 1))};
-  if (observer_ != nullptr) observer_->resized();
-}
-
 // ---- Screen-buffer operations -------------------------------------------------
 
 void ConsoleModel::get_info(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept {

@@ -38,8 +38,6 @@ class ConsoleObserver {
   virtual void region_scrolled(const SMALL_RECT& source, const SMALL_RECT& clip, COORD destination) = 0;
   virtual void window_moved(const SMALL_RECT& previous) = 0;
   virtual void bell() = 0;
-  // Buffer and window have a new size; everything must be shown anew.
-  virtual void resized() = 0;
 
  protected:
   ~ConsoleObserver() = default;
@@ -57,9 +55,6 @@ class ConsoleModel {
   [[nodiscard]] COORD size() const noexcept { return {static_cast<SHORT>(width_), static_cast<SHORT>(height_)}; }
   [[nodiscard]] SMALL_RECT window() const noexcept { return window_; }
   [[nodiscard]] const ConsoleCell& cell(int x, int y) const noexcept;
-  // Buffer and window become columns × rows; content is kept from the top
-  // left, the cursor is clamped into the new buffer.
-  void resize(int columns, int rows);
 
   // ---- Screen-buffer operations (false: the call fails, nothing changes) ------
   void get_info(CONSOLE_SCREEN_BUFFER_INFO& info) const noexcept;

@@ -1,5 +1,5 @@
 // Console signals: SIGPIPE, the restore at exit, and the control thread
-// that takes hang-up and size changes.
+// that takes hang-up, size changes, and stopping and continuing.
 #include "platform/console_signals.h"
 
 #include <pthread.h>
@@ -23,6 +23,45 @@ std::atomic<bool> resize_requested{false};
 std::atomic<ConsoleHost*> watched_host{nullptr};
 std::atomic<bool> closing{false};
 
+// Runs under the watched host's lock, so that no console call is half
+// written to the terminal meanwhile.
+template <typename Step>
+void with_console(Step step) {
+  if (ConsoleHost* host = watched_host.load()) {
+    const std::lock_guard guard(host->lock());
+    step(host);
+  } else {
+    step(nullptr);
+  }
+}
+
+// Stops the process as SIGTSTP does by default, from this thread, which
+// blocks it otherwise; returns once the process continues (at once when the
+// system drops the stop, as for an orphaned process group).
+void stop_process() noexcept {
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  signal(SIGTSTP, SIG_DFL);
+  pthread_kill(pthread_self(), SIGTSTP);
+  pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);  // the pending signal stops the process here
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+}
+
+void continue_console() {
+  with_console([](ConsoleHost* host) {
+    if (host != nullptr) host->continue_terminal();
+  });
+}
+
+// The shell gets its terminal back as it handed it over before the process
+// stops; the console takes it over again once it continues.
+void stop_console() {
+  with_console([](ConsoleHost*) { restore_terminal(); });
+  stop_process();
+  continue_console();
+}
+
 // Blocks every signal in itself, so that the SIGTERM of a close reaches the
 // program's own threads, and waits for the console's signals.
 void run_control_thread(sigset_t waited) {
@@ -32,12 +71,19 @@ void run_control_thread(sigset_t waited) {
   for (;;) {
     int signal_number = 0;
     if (sigwait(&waited, &signal_number) != 0) continue;
-    if (signal_number == SIGWINCH) {
-      resize_requested.store(true);
-    } else {
-      close_console();
+    switch (signal_number) {
+      case SIGWINCH: resize_requested.store(true); break;
+      case SIGTSTP: stop_console(); break;
+      case SIGCONT: continue_console(); break;
+      default: close_console(); break;
     }
   }
+}
+
+bool ignored(int signal_number) noexcept {
+  struct sigaction action {};
+  sigaction(signal_number, nullptr, &action);
+  return action.sa_handler == SIG_IGN;
 }
 
 // Runs before main, while no thread exists yet, so that every later thread
@@ -50,9 +96,10 @@ bool start_console_signals() {
   sigset_t waited;
   sigemptyset(&waited);
   sigaddset(&waited, SIGWINCH);
-  struct sigaction hang_up {};
-  sigaction(SIGHUP, nullptr, &hang_up);
-  if (hang_up.sa_handler != SIG_IGN) sigaddset(&waited, SIGHUP);  // under nohup it stays ignored
+  sigaddset(&waited, SIGCONT);
+  // Ignored ones stay ignored: SIGHUP under nohup, SIGTSTP in a shell without job control.
+  if (!ignored(SIGHUP)) sigaddset(&waited, SIGHUP);
+  if (!ignored(SIGTSTP)) sigaddset(&waited, SIGTSTP);
   pthread_sigmask(SIG_BLOCK, &waited, nullptr);
   try {
     std::thread(run_control_thread, waited).detach();

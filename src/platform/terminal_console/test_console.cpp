@@ -23,7 +23,7 @@ class TestConsoleHost final : public ConsoleHost {
     if (sleep_hook_) sleep_hook_(milliseconds);
   }
   void sound(DWORD /*frequency*/, DWORD milliseconds) override { now_ms_ += milliseconds; }
-  void end_call() override {
+  void flush_output() override {
     if (renderer_) sink_(renderer_->take_output());
   }
 
@@ -115,5 +115,13 @@ void ScopedTestConsole::render_to(std::function<void(std::string_view)> sink, co
   host_->sink_ = std::move(sink);
   host_->model().set_observer(host_->renderer_.get());
 }
+
+void ScopedTestConsole::resize_terminal(int columns, int rows) {
+  const std::lock_guard guard(host_->lock());
+  host_->renderer_->restart({static_cast<SHORT>(columns), static_cast<SHORT>(rows)});
+  host_->flush_output();
+}
+
+SMALL_RECT ScopedTestConsole::terminal_view() const { return host_->renderer_->view(); }
 
 }  // namespace lumetra

@@ -67,6 +67,12 @@ class ScopedTestConsole {
   // show its changes (as the terminal host would write them) to sink. The
   // terminal starts blank, its cursor and colours unknown.
   void render_to(std::function<void(std::string_view)> sink, const char* codeset = "UTF-8");
+  // After render_to: the terminal takes a new size, as when its window is
+  // resized, and the renderer shows the part of the console that holds the
+  // cursor.
+  void resize_terminal(int columns, int rows);
+  // The part of the buffer that the terminal shows.
+  [[nodiscard]] SMALL_RECT terminal_view() const;
 
  private:
   std::unique_ptr<TestConsoleHost> host_;

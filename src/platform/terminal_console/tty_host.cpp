@@ -1,8 +1,11 @@
 // Terminal host: the process's own console host. Standard input is a console
 // when it is a terminal; standard output when it is a terminal whose TERM is
-// set and not "dumb". The console model then has the terminal's size, the
-// renderer mirrors it onto standard output, and keys are decoded from the
-// bytes the terminal sends.
+// set and not "dumb", unless data goes to a terminal as well. The console
+// model then has the terminal's size at first use and keeps it; the renderer
+// shows it on standard output, in a view that follows the cursor when the
+// terminal is smaller, and keys are decoded from the bytes the terminal
+// sends. ReadConsoleA reads a line in the terminal's own mode, for a
+// terminal that cannot be drawn on.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -13,9 +16,13 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/console_signals.h"
+#include "platform/standard_streams.h"
 #include "platform/terminal_console/console_host.h"
 #include "platform/terminal_console/fd_io.h"
 #include "platform/terminal_console/host_clock.h"
@@ -34,7 +41,8 @@ constexpr COORD fallback_size{80, 25};
 
 bool output_is_terminal() noexcept {
   const char* term = std::getenv("TERM");
-  return isatty(output_fd) != 0 && term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
+  return isatty(output_fd) != 0 && term != nullptr && *term != '\0' && std::string_view(term) != "dumb" &&
+         !data_on_terminal();
 }
 
 COORD terminal_size() noexcept {
@@ -73,23 +81,31 @@ class TtyHost final : public ConsoleHost {
 
   HANDLE std_handle(DWORD which) noexcept override;
   void begin_call() override;
-  void end_call() override;
+  void flush_output() override;
   void after_call() override;
   void pump_input() override;
   bool wait_for_input() override;
+  DWORD read_line(std::span<char> destination) override;
   void input_mode_changed(DWORD mode) override;
+  void continue_terminal() override;
   void sleep(DWORD milliseconds) override { sleep_ms(milliseconds); }
   void sound(DWORD frequency, DWORD milliseconds) override;
 
  private:
   void start_output();
+  void claim_output() noexcept;
+  void enter_raw_input() noexcept;
   std::optional<CursorReport> query_cursor();
   [[nodiscard]] bool read_terminal(int fd);
-  void apply_resize();
+  [[nodiscard]] std::string read_terminal_line();
 
   const bool input_console_;
   const bool output_console_;
+  const bool linux_console_;
   bool input_gone_ = false;
+  bool raw_input_ = false;
+  bool repaint_pending_ = false;
+  std::string line_rest_;  // of ReadConsoleA's line
   InputDecoder decoder_;
   std::unique_ptr<TerminalRenderer> renderer_;
 };
@@ -97,8 +113,12 @@ class TtyHost final : public ConsoleHost {
 TtyHost::TtyHost()
     : ConsoleHost(model_of_terminal_size()),
       input_console_(isatty(input_fd) != 0),
-      output_console_(output_is_terminal()) {
-  if (input_console_) (void)enter_console_input_mode(input_fd, (model().input_mode() & ENABLE_PROCESSED_INPUT) != 0);
+      output_console_(output_is_terminal()),
+      linux_console_(output_console_ && std::string_view(std::getenv("TERM")) == "linux") {
+  // Raw input at once when the terminal shows the console (the start-up
+  // query needs it), else from the first key read on: until then typed keys
+  // are echoed by the terminal as usual.
+  if (input_console_ && output_console_) enter_raw_input();
   if (output_console_) start_output();
   watch_console_close(this);
 }
@@ -116,9 +136,7 @@ HANDLE TtyHost::std_handle(DWORD which) noexcept {
 void TtyHost::start_output() {
   renderer_ = std::make_unique<TerminalRenderer>(model(), TerminalCharset::for_locale());
   model().set_observer(renderer_.get());
-  note_terminal_output(output_fd);
-  const char* term = std::getenv("TERM");
-  if (std::string_view(term) == "linux") (void)write_all(output_fd, "\x1b[10;1000]\x1b[11;250]");  // bell pitch, length
+  claim_output();
   if (const std::optional<CursorReport> report = query_cursor()) {
     const COORD size = model().size();
     const COORD position{static_cast<SHORT>(std::clamp(report->column - 1, 0, size.X - 1)),
@@ -129,6 +147,13 @@ void TtyHost::start_output() {
     renderer_->repaint();
   }
   (void)write_all(output_fd, renderer_->take_output());
+}
+
+// Colours, cursor and a Linux console's bell are the console's until the
+// terminal is restored.
+void TtyHost::claim_output() noexcept {
+  note_terminal_output(output_fd);
+  if (linux_console_) set_linux_console_bell(output_fd);
 }
 
 // Asks the terminal where its cursor is. Keys typed before the answer stay
@@ -159,24 +184,27 @@ std::optional<CursorReport> TtyHost::query_cursor() {
   return report;
 }
 
+// A new terminal size changes only what the terminal shows: the console
+// keeps the buffer it had at first use, as a Windows console keeps its buffer
+// when the window is resized, so nothing written is clipped or lost.
 void TtyHost::begin_call() {
-  if (take_resize_request()) apply_resize();
+  const bool resized = take_resize_request();
+  const bool continued = std::exchange(repaint_pending_, false);
+  if ((resized || continued) && renderer_) renderer_->restart(terminal_size());
 }
 
-// Content stays from the top left, the cursor is clamped, and the renderer
-// draws everything anew.
-void TtyHost::apply_resize() {
-  const COORD size = terminal_size();
-  model().resize(size.X, size.Y);
-  if ((model().input_mode() & ENABLE_WINDOW_INPUT) != 0) {
-    INPUT_RECORD record{};
-    record.EventType = WINDOW_BUFFER_SIZE_EVENT;
-    record.Event.WindowBufferSizeEvent.dwSize = size;
-    model().push_input(record);
+// A process continued in the background leaves the terminal to the shell;
+// it takes it over when it is brought to the foreground (SIGCONT again).
+void TtyHost::continue_terminal() {
+  if (tcgetpgrp(input_console_ ? input_fd : output_fd) != getpgrp()) return;
+  if (raw_input_) enter_raw_input();
+  if (renderer_) {
+    claim_output();
+    repaint_pending_ = true;
   }
 }
 
-void TtyHost::end_call() {
+void TtyHost::flush_output() {
   if (renderer_) (void)write_all(output_fd, renderer_->take_output());
 }
 
@@ -184,8 +212,15 @@ void TtyHost::after_call() {
   if (input_gone_) close_console();
 }
 
+// The bell and what came before it are sent before the tone's time passes,
+// even inside an output batch.
 void TtyHost::sound(DWORD /*frequency*/, DWORD milliseconds) {
-  if (!renderer_) ring_terminal_bell();
+  if (renderer_) {
+    const std::lock_guard guard(lock());
+    flush_output();
+  } else {
+    ring_terminal_bell();
+  }
   sleep_ms(milliseconds);
 }
 
@@ -200,14 +235,13 @@ bool TtyHost::read_terminal(int fd) {
   return n > 0 || (n < 0 && errno != EIO);
 }
 
+// The terminal is read only once everything read from it before has been
+// taken from the queue, so what the program is not ready for waits in the
+// terminal's own input queue instead of piling up here.
 void TtyHost::pump_input() {
   if (!input_console_ || input_gone_) return;
-  while (readable(input_fd, 0)) {
-    if (!read_terminal(input_fd)) {
-      input_gone_ = true;
-      break;
-    }
-  }
+  if (!raw_input_) enter_raw_input();
+  if (model().input_count() == 0 && readable(input_fd, 0) && !read_terminal(input_fd)) input_gone_ = true;
   decoder_.tick(monotonic_ms());
   for (const INPUT_RECORD& record : decoder_.records()) model().push_input(record);
   decoder_.records().clear();
@@ -222,8 +256,45 @@ bool TtyHost::wait_for_input() {
   return true;
 }
 
-void TtyHost::input_mode_changed(DWORD mode) {
-  if (input_console_) (void)enter_console_input_mode(input_fd, (mode & ENABLE_PROCESSED_INPUT) != 0);
+// The line comes with CR LF, as a Windows console gives it.
+DWORD TtyHost::read_line(std::span<char> destination) {
+  if (!input_console_) return 0;
+  if (line_rest_.empty()) line_rest_ = read_terminal_line();
+  const std::size_t count = std::min(destination.size(), line_rest_.size());
+  std::copy_n(line_rest_.begin(), count, destination.begin());
+  line_rest_.erase(0, count);
+  return static_cast<DWORD>(count);
+}
+
+// One line in the terminal's own mode: echoed and edited by the terminal,
+// delivered at Enter (or Ctrl+D). Raw input, if it was on, comes back after.
+std::string TtyHost::read_terminal_line() {
+  bool was_raw = false;
+  {
+    const std::lock_guard guard(lock());
+    was_raw = std::exchange(raw_input_, false);
+    leave_console_input_mode();
+  }
+  char bytes[4096];  // a terminal's longest line
+  const ssize_t count = read_once(input_fd, bytes, sizeof bytes);
+  std::string line(bytes, count > 0 ? static_cast<std::size_t>(count) : 0);
+  if (line.ends_with('\n')) line.insert(line.size() - 1, 1, '\r');
+  if (was_raw) {
+    const std::lock_guard guard(lock());
+    enter_raw_input();
+  }
+  return line;
+}
+
+void TtyHost::input_mode_changed(DWORD /*mode*/) {
+  if (raw_input_) enter_raw_input();
+}
+
+// Raw key input, with the interrupt key exactly when the input mode has
+// processed input (the model's mode is current under the lock).
+void TtyHost::enter_raw_input() noexcept {
+  raw_input_ = true;
+  (void)enter_console_input_mode(input_fd, (model().input_mode() & ENABLE_PROCESSED_INPUT) != 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "platform/console_batch.h"
 #include "platform/windows/windows_headers.h"
 #include "platform/windows/windows_internal.h"
 
@@ -62,6 +63,8 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
   return result;
 }
 
+DWORD GetFileType(HANDLE handle) { return ::GetFileType(handle); }
+
 BOOL WriteConsoleOutputA(HANDLE handle, const CHAR_INFO* cells, COORD size, COORD origin, SMALL_RECT* region) {
   return ::WriteConsoleOutputA(handle, theirs<::CHAR_INFO>(cells), theirs(size), theirs(origin),
                                theirs<::SMALL_RECT>(region));
@@ -107,6 +110,10 @@ BOOL ReadConsoleInputA(HANDLE handle, INPUT_RECORD* records, DWORD length, DWORD
   return ::ReadConsoleInputA(handle, theirs<::INPUT_RECORD>(records), length, theirs<::DWORD>(read));
 }
 
+BOOL ReadConsoleA(HANDLE handle, void* buffer, DWORD length, DWORD* read, void* /*input_control*/) {
+  return ::ReadConsoleA(handle, buffer, length, theirs<::DWORD>(read), nullptr);
+}
+
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add) {
   if (routine == nullptr) return FALSE;
   return (add != 0 ? add_console_control_routine(routine) : remove_console_control_routine(routine)) ? TRUE : FALSE;
@@ -115,5 +122,10 @@ BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add) {
 UINT MapVirtualKeyA(UINT code, UINT map_type) { return ::MapVirtualKeyA(code, map_type); }
 
 void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+
+// The real console shows every call at once: a batch has nothing to hold back.
+ConsoleOutputBatch::ConsoleOutputBatch() noexcept : host_(nullptr) {}
+
+ConsoleOutputBatch::~ConsoleOutputBatch() = default;
 
 }  // namespace lumetra

@@ -32,7 +32,8 @@ int signal_of_exception(DWORD code) noexcept {
 LONG WINAPI runtime_exception_filter(EXCEPTION_POINTERS* pointers) {
   const int signal_number = signal_of_exception(pointers->ExceptionRecord->ExceptionCode);
   // The handler ends the process; it runs on the faulting thread, as a signal would.
-  if (const SignalHandler handler = installed_signal_handler(signal_number)) handler(signal_number);
+  if (const SignalHandler handler = installed_signal_handler(signal_number))
+    handler(signal_number, SignalSource::Inside);
   return previous_filter != nullptr ? previous_filter(pointers) : EXCEPTION_CONTINUE_SEARCH;
 }
 

@@ -106,15 +106,30 @@ int path_identity(const char* path, FileIdentity& identity) noexcept {
   }
 }
 
+bool is_standard_output_file(const char* path) noexcept {
+  FileIdentity file;
+  if (path_identity(path, file) != 0) return false;
+  for (const DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    const ::HANDLE handle = GetStdHandle(stream);
+    FileIdentity identity;
+    if (identity_of(handle, identity) && identity == file) return true;
+  }
+  return false;
+}
+
+// A file that is emptied is shared for reading only while it is open: a
+// second writer is refused (EBUSY) before it could empty it.
 int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept {
   try {
     const std::wstring name = wide_name(path);
     if (name.empty()) return ENOENT;
-    const ::HANDLE handle = CreateFileW(name.c_str(), desired_access(flags), share_all, nullptr, disposition(flags),
+    const DWORD share = flags.truncate ? FILE_SHARE_READ | FILE_SHARE_DELETE : share_all;
+    const ::HANDLE handle = CreateFileW(name.c_str(), desired_access(flags), share, nullptr, disposition(flags),
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-      const int error = last_errno();
-      return is_directory(name) ? EISDIR : error;
+      const DWORD error = GetLastError();
+      if (is_directory(name)) return EISDIR;
+      return flags.truncate && error == ERROR_SHARING_VIOLATION ? EBUSY : errno_of_windows_error(error);
     }
     // Devices such as the console have no file index: they count as no file.
     if (!identity_of(handle, identity)) identity = {};
@@ -165,6 +180,22 @@ int system_length(SystemFile file, std::int64_t& length) noexcept {
   length = size.QuadPart;
   return 0;
 }
+
+// Pipes and devices have no file information.
+bool system_is_regular(SystemFile file) noexcept {
+  BY_HANDLE_FILE_INFORMATION information{};
+  return GetFileInformationByHandle(value_handle(file), &information) != 0 &&
+         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+int system_truncate(SystemFile file, std::int64_t length) noexcept {
+  std::int64_t reached = 0;
+  if (const int error = system_seek(file, length, false, reached); error != 0) return error;
+  return SetEndOfFile(value_handle(file)) != 0 ? 0 : last_errno();
+}
+
+// Reads and writes of disk files and pipes are not cut short on Windows.
+void system_stop_blocking(SystemFile) noexcept {}
 
 int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_t length) noexcept {
   OVERLAPPED overlapped = at_offset(offset);

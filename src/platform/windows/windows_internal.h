@@ -12,7 +12,7 @@ namespace lumetra {
 // would interrupt the main thread: the main thread is suspended while the
 // handler runs (it ends the process, or returns when the request is held).
 // One at a time.
-void deliver_signal(int signal_number) noexcept;
+void deliver_signal(int signal_number, SignalSource source = SignalSource::Inside) noexcept;
 
 // The top-level exception filter, installed once: processor faults reach the
 // handlers of the segmentation, floating-point and illegal-instruction

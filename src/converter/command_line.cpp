@@ -1,0 +1,113 @@
+// The command line: options, the two names, and the answers that end the
+// program before anything is converted.
+#include "converter/command_line.h"
+
+#include <algorithm>
+
+#include "console/line_input.h"
+#include "lumetra_version.h"
+#include "platform/process.h"
+#include "platform/standard_streams.h"
+#include "runtime/runtime_error.h"
+
+namespace lumetra {
+namespace {
+
+constexpr std::string_view usage_text =
+    "Usage: lumetra\n"
+    "       lumetra SOURCE TARGET\n"
+    "       lumetra --help | --version\n"
+    "\n"
+    "Converts a photovoltaic measurement log into fixed-layout records. Without\n"
+    "arguments it asks for the source and the target file name in a German\n"
+    "dialogue; with them it converts SOURCE into TARGET without asking.\n"
+    "SOURCE - reads the log from standard input; TARGET - writes the records to\n"
+    "standard output, and the messages then go to standard error.\n"
+    "\n"
+    "Exit status: 0 converted (also for an empty source), 1 to 14 the runtime\n"
+    "error that stopped it, 64 wrong usage.\n"
+    "Manual: man lumetra\n";
+
+constexpr std::string_view usage_hint = "Try 'lumetra --help' for more information.\n";
+
+bool is_option(std::string_view argument) noexcept { return argument.size() > 1 && argument.front() == '-'; }
+
+CommandLine command_of(CommandForm form, std::string_view first = {}, std::string_view second = {}) noexcept {
+  CommandLine command;
+  command.form = form;
+  if (form == CommandForm::Names) {
+    command.source = first;
+    command.target = second;
+  } else {
+    command.fault = first;
+    command.culprit = second;
+  }
+  return command;
+}
+
+// What an option asks for; a usage error for an unknown one.
+CommandLine read_option(std::string_view option) noexcept {
+  if (option == "--help" || option == "-h") return command_of(CommandForm::Help);
+  if (option == "--version") return command_of(CommandForm::Version);
+  return command_of(CommandForm::UsageError, "unknown option", option);
+}
+
+}  // namespace
+
+CommandLine read_command_line(int argc, const char* const* argv) noexcept {
+  std::string_view names[2];
+  int count = 0;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (!options_ended && argument == "--") {
+      options_ended = true;
+    } else if (!options_ended && is_option(argument)) {
+      return read_option(argument);
+    } else if (count == 2) {
+      return command_of(CommandForm::UsageError, "unexpected argument", argument);
+    } else {
+      names[count++] = argument;
+    }
+  }
+  if (count == 1) return command_of(CommandForm::UsageError, "no TARGET after", names[0]);
+  if (count == 0) return command_of(CommandForm::Dialogue);
+  for (const std::string_view name : names) {
+    if (name == standard_stream_argument && !standard_streams_have_names()) {
+      return command_of(CommandForm::UsageError, "this system cannot open the standard streams as files:", name);
+    }
+  }
+  if (names[0] == standard_stream_argument && standard_input_is_terminal()) {
+    return command_of(CommandForm::UsageError, "standard input is a terminal, not a log:", names[0]);
+  }
+  return command_of(CommandForm::Names, names[0], names[1]);
+}
+
+std::string_view argument_name(std::string_view argument) noexcept {
+  argument.remove_prefix(std::min(argument.find_first_not_of(" \t"), argument.size()));
+  if (argument.starts_with('"')) {
+    argument.remove_prefix(1);
+    argument = argument.substr(0, argument.find('"'));
+  }
+  return argument.substr(0, field_size);
+}
+
+void answer_command_line(const CommandLine& command) noexcept {
+  if (command.form == CommandForm::Help) {
+    write_standard_output(usage_text);
+    terminate_with_code(0);
+  }
+  if (command.form == CommandForm::Version) {
+    write_standard_output("lumetra ");
+    write_standard_output(program_version);
+    write_standard_output("\n");
+    terminate_with_code(0);
+  }
+  for (const std::string_view part : {std::string_view("lumetra: "), command.fault, std::string_view(" '"),
+                                      command.culprit, std::string_view("'\n"), usage_hint}) {
+    write_standard_error(part);
+  }
+  terminate_with_code(exit_usage);
+}
+
+}  // namespace lumetra

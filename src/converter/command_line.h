@@ -1,0 +1,46 @@
+// The command line: without arguments the dialogue asks for the file names;
+// two arguments name the source and the target; --help and --version answer
+// and end.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace lumetra {
+
+enum class CommandForm : std::uint8_t { Dialogue, Names, Help, Version, UsageError };
+
+struct CommandLine {
+  CommandForm form = CommandForm::Dialogue;
+  std::string_view source;  // Names: the two arguments as given
+  std::string_view target;
+  std::string_view fault;  // UsageError: what is wrong, and the argument it concerns
+  std::string_view culprit;
+};
+
+// Exit status of a usage error (EX_USAGE); no runtime error has this number.
+inline constexpr std::int32_t exit_usage = 64;
+
+// The argument standing for standard input (as source) or output (as target).
+inline constexpr std::string_view standard_stream_argument = "-";
+
+// Reads the arguments after the program's name. Options come before the
+// names or among them; "--" ends them, and "-" alone is a name. The first
+// --help (-h) or --version decides; an unknown option, a count of names
+// other than 0 or 2, "-" on a system that cannot open the standard streams
+// by a name, or the source "-" while standard input is a terminal (where a
+// log is never typed) is a usage error.
+[[nodiscard]] CommandLine read_command_line(int argc, const char* const* argv) noexcept;
+
+// The name an argument gives, by the rules of a typed name except that
+// nothing splits it: leading blanks (spaces and tabs) are dropped, a name
+// that starts with a double quote ends before the next one, and at most the
+// field size of a typed name is kept.
+[[nodiscard]] std::string_view argument_name(std::string_view argument) noexcept;
+
+// The answer to --help (usage on standard output, exit 0), --version
+// ("lumetra 1.x.y", exit 0) or a usage error (one line and the hint to
+// --help on standard error, exit 64).
+[[noreturn]] void answer_command_line(const CommandLine& command) noexcept;
+
+}  // namespace lumetra

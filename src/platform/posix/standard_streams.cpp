@@ -1,0 +1,43 @@
+// The standard streams over their descriptors; /dev/stdin and /dev/fd/N
+// name them as files.
+#include "platform/standard_streams.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace lumetra {
+namespace {
+
+bool data_terminal = false;
+
+}  // namespace
+
+bool standard_streams_have_names() noexcept { return true; }
+
+const char* standard_input_name() noexcept { return "/dev/stdin"; }
+
+const char* divert_standard_output() noexcept {
+  static char name[32] = "";
+  const int kept = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  if (kept >= 0) std::snprintf(name, sizeof name, "/dev/fd/%d", kept);
+  data_terminal = kept >= 0 && isatty(kept) != 0;
+  if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    // No standard error: the console's output goes nowhere rather than into the data.
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere > STDOUT_FILENO) {
+      (void)dup2(nowhere, STDOUT_FILENO);
+      close(nowhere);
+    }
+  }
+  return name;
+}
+
+bool data_on_terminal() noexcept { return data_terminal; }
+
+bool standard_input_is_terminal() noexcept { return isatty(STDIN_FILENO) != 0; }
+
+bool standard_error_is_terminal() noexcept { return isatty(STDERR_FILENO) != 0; }
+
+}  // namespace lumetra

@@ -1,0 +1,32 @@
+// The standard streams as the command line uses them: standard input and
+// output opened as the source and the target, the console's output moved to
+// standard error, and whether a stream is a terminal.
+#pragma once
+
+namespace lumetra {
+
+// True where the system gives standard input and output names under which
+// they open as files (not on Windows).
+[[nodiscard]] bool standard_streams_have_names() noexcept;
+
+// The name under which standard input opens as a file.
+[[nodiscard]] const char* standard_input_name() noexcept;
+
+// Keeps standard output for data and puts standard error in its place, so
+// that the console's output goes to standard error from then on. Returns the
+// name under which the kept standard output opens as a file (opened for
+// appending, it writes where the stream stands, even when it is a file the
+// shell opened); an empty name, which no file has, when standard output was
+// closed. Call before the console's first use.
+[[nodiscard]] const char* divert_standard_output() noexcept;
+
+// True when standard output was kept for data and is a terminal: the
+// console's output is then plain lines, as drawing at places on the screen
+// would overwrite the data shown there.
+[[nodiscard]] bool data_on_terminal() noexcept;
+
+// True when standard input or standard error is a terminal (a console).
+[[nodiscard]] bool standard_input_is_terminal() noexcept;
+[[nodiscard]] bool standard_error_is_terminal() noexcept;
+
+}  // namespace lumetra

@@ -1,0 +1,29 @@
+// The standard streams on Windows: their handles have no names to open them
+// by, so the command line refuses "-" for them; a terminal is a console.
+#include "platform/standard_streams.h"
+
+#include "platform/windows/windows_headers.h"
+
+namespace lumetra {
+namespace {
+
+bool is_console(::DWORD handle) noexcept {
+  ::DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(handle), &mode) != 0;
+}
+
+}  // namespace
+
+bool standard_streams_have_names() noexcept { return false; }
+
+// Never opened: without names "-" is refused before anything is opened.
+const char* standard_input_name() noexcept { return ""; }
+const char* divert_standard_output() noexcept { return ""; }
+
+bool data_on_terminal() noexcept { return false; }
+
+bool standard_input_is_terminal() noexcept { return is_console(STD_INPUT_HANDLE); }
+
+bool standard_error_is_terminal() noexcept { return is_console(STD_ERROR_HANDLE); }
+
+}  // namespace lumetra

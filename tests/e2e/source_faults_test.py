@@ -1,0 +1,179 @@
+"""Whole runs on sources that misbehave as real ones do: a disk that fails
+to read, a file cut short while it is read, sources without a length (pipes,
+process substitution, files in /proc), and lines too long for memory or for
+a text value."""
+
+import gzip
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+from lumetra_run import (BANNER, CONVERTING, EMPTY_SOURCE, LumetraCase, abort_message, binary, finished_output,
+                         open_files)
+
+HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
+
+
+def numbered_log(count):
+    """A log of `count` data lines and the records it converts to."""
+    lines = [b"%06d;%d.5;230.1;0.98\r\n" % (n % 240000, n) for n in range(count)]
+    records = [b"$1;1;%d;%d,5;230,1;0,98;0\r\n" % (n % 100 + n // 100 % 100 * 60 + n // 10000 % 100 * 3600, n)
+               for n in range(count)]
+    return HEADER + b"".join(lines), records
+
+# A file whose every read() fails with EIO.
+FAILING_FILE = "/sys/devices/software/power/autosuspend_delay_ms"
+
+
+def reads_fail(path):
+    try:
+        with open(path, "rb", buffering=0) as file:
+            file.read(1)
+    except OSError as error:
+        return error.errno == 5
+    return False
+
+
+def run_with(command, folder):
+    return subprocess.run(command, cwd=folder, capture_output=True, timeout=120, check=False)
+
+
+def room_for(size):
+    return shutil.disk_usage(tempfile.gettempdir()).free > size
+
+
+class ReadFailureTest(LumetraCase):
+    @unittest.skipUnless(reads_fail(FAILING_FILE), FAILING_FILE + " is absent or readable here")
+    def test_a_source_that_fails_to_read_ends_with_a_file_error(self):
+        result = self.run_names(FAILING_FILE.encode() + b"\ntarget.txt\n", timeout=30)
+        self.assert_run(result, BANNER + CONVERTING, 3, abort_message(3, 58))
+        self.assertEqual(self.read("target.txt"), b"")
+
+
+def stopped_state(pid):
+    with open("/proc/%d/stat" % pid) as stat:
+        return stat.read().rsplit(")", 1)[1].split()[0]
+
+
+class ShrinkingSourceTest(LumetraCase):
+    def test_a_source_cut_short_while_read_ends_with_a_file_error(self):
+        """The run is stopped, the source cut inside a line that lumetra has
+        not read yet, and the run continued: the lines before the cut become
+        records, the cut line none."""
+        source, records = numbered_log(2_000_000)
+        self.write("source.csv", source)
+        names = self.write("names.txt", b"source.csv\ntarget.txt\n")
+        with open(names, "rb") as stdin:
+            process = subprocess.Popen([binary()], cwd=self.folder, stdin=stdin, stdout=subprocess.PIPE,
+                                       stderr=subprocess.PIPE)
+        read = self.position_when_stopped(process)
+        cut = source.index(b"\r\n", read + 10000) - 5
+        os.truncate(self.folder / "source.csv", cut)
+        process.send_signal(signal.SIGCONT)
+        stdout, stderr = process.communicate(timeout=120)
+        self.assertEqual((process.returncode, stdout, stderr), (3, BANNER + CONVERTING, abort_message(3, 58)))
+        whole_lines = source[:cut].count(b"\r\n") - 1
+        self.assertEqual(self.read("target.txt"), b"".join(records[:whole_lines]))
+
+    def position_when_stopped(self, process):
+        """Stops the process once it has opened the target, after the source;
+        returns how far it has read the source."""
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            files = open_files(process.pid)
+            if str(self.folder / "target.txt") not in files:
+                continue
+            process.send_signal(signal.SIGSTOP)
+            while stopped_state(process.pid) != "T":
+                time.sleep(0.001)
+            with open("/proc/%d/fdinfo/%s" % (process.pid, files[str(self.folder / "source.csv")])) as info:
+                return int(info.readline().split()[1])
+        self.fail("the target was never opened")
+
+
+class UnmeasuredSourceTest(LumetraCase):
+    """Sources whose length cannot be measured are read until their end."""
+
+    def test_a_named_pipe(self):
+        source, records = numbered_log(50_000)
+        os.mkfifo(self.folder / "source.csv")
+        for content, output in [(source, finished_output(len(records))), (b"", BANNER + EMPTY_SOURCE)]:
+            with self.subTest(size=len(content)):
+                writer = threading.Thread(target=(self.folder / "source.csv").write_bytes, args=(content,))
+                writer.start()
+                result = self.run_names(b"source.csv\ntarget.txt\n")
+                writer.join()
+                self.assert_run(result, output)
+                self.assertEqual(self.read("target.txt"), b"".join(records) if content else b"")
+
+    def test_process_substitution_of_a_compressed_log(self):
+        source, records = numbered_log(50_000)
+        self.write("log.csv.gz", gzip.compress(source))
+        completed = subprocess.run(
+            ["bash", "-c", 'printf "/dev/fd/3\\ntarget.txt\\n" | "$0" 3< <(gzip -dc log.csv.gz)', binary()],
+            cwd=self.folder, capture_output=True, timeout=120, check=False)
+        self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
+                         (0, finished_output(len(records)), b""))
+        self.assertEqual(self.read("target.txt"), b"".join(records))
+
+    def test_a_file_in_proc_that_reports_no_length(self):
+        # The environment of a process: a size-0 file that delivers bytes.
+        holder = subprocess.Popen(["sleep", "60"], env={"LOG": "Zeit\n081530;12.5;230.1\n120000;1\n"})
+        self.addCleanup(holder.wait)
+        self.addCleanup(holder.kill)
+        self.assertEqual(os.stat("/proc/%d/environ" % holder.pid).st_size, 0)
+        result = self.run_names(b"/proc/%d/environ\ntarget.txt\n" % holder.pid)
+        self.assert_run(result, finished_output(2))
+        self.assertEqual(self.read("target.txt"), b"$1;1;29730;12,5;230,1;;0\r\n$1;1;43200;1;;;0\r\n")
+
+
+class LongLineTest(LumetraCase):
+    """A line that does not fit ends the run with error 4 where it is read;
+    the records of the lines before it are whole in the target."""
+
+    def test_a_line_that_memory_cannot_hold(self):
+        source, records = numbered_log(1000)
+        self.write("source.csv", source + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n")
+        self.write("names.txt", b"source.csv\ntarget.txt\n")
+        limited = ["sh", "-c", 'ulimit -v 100000 && exec "$0" < "$1"', binary()]
+        if not run_with(limited + ["/dev/null"], self.folder).stdout.startswith(BANNER):
+            self.skipTest("this build cannot start with 100 MB of address space (a sanitizer, an emulator)")
+        completed = run_with(limited + ["names.txt"], self.folder)
+        self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
+                         (4, BANNER + CONVERTING, abort_message(4, 30)))
+        self.assertEqual(self.read("target.txt"), b"".join(records))
+
+    @unittest.skipUnless(room_for(3 << 30), "the file system cannot hold a line of 2 GiB")
+    def test_a_line_longer_than_a_text_value_holds(self):
+        """2 GiB and more in one line."""
+        source, records = numbered_log(1000)
+        with open(self.folder / "source.csv", "wb") as file:
+            file.write(source + b"1;")
+            block = b"7" * (1 << 20)
+            for _ in range(2048):
+                file.write(block)
+            file.write(b"\r\n1;2;3;4\r\n")
+        result = self.run_names(b"source.csv\ntarget.txt\n", timeout=600)
+        self.assert_run(result, BANNER + CONVERTING, 4, abort_message(4, 30))
+        self.assertEqual(self.read("target.txt"), b"".join(records))
+
+    def test_a_sparse_line_of_2_gib(self):
+        """The zero bytes of a hole are dropped at the end of each piece of
+        the line, so what is left of it makes an ordinary record."""
+        with open(self.folder / "source.csv", "wb") as file:
+            file.write(HEADER + b"1;")
+            file.seek(2**31 + 10, os.SEEK_CUR)
+            file.write(b"x;y\r\n1;2;3;4\r\n")
+        zeros = (2 + 2**31 + 10) % 511  # the hole's bytes in the piece that holds "x"
+        result = self.run_names(b"source.csv\ntarget.txt\n", timeout=600)
+        self.assert_run(result, finished_output(2))
+        self.assertEqual(self.read("target.txt"), b"$1;1;3601;" + b"\0" * zeros + b"x;y;;0\r\n$1;1;3601;2;3;4;0\r\n")
+
+
+if __name__ == "__main__":
+    unittest.main()

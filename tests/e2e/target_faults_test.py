@@ -1,0 +1,121 @@
+"""Whole runs whose target is in danger: a full file system and a file-size
+limit (the target ends with the last whole record that reached it), a second
+run on the same target, a target that is standard output or standard error,
+and closed standard descriptors (no file of the user's gets their numbers)."""
+
+import os
+import subprocess
+import tempfile
+import time
+import unittest
+
+from lumetra_run import BANNER, CONVERTING, LumetraCase, abort_message, binary, open_files
+
+HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
+
+
+def numbered_log(count):
+    """A log of `count` data lines and the whole output it converts to."""
+    lines = b"".join(b"120000;%d.5;230.1;0.98\r\n" % n for n in range(count))
+    records = b"".join(b"$1;1;43200;%d,5;230,1;0,98;0\r\n" % n for n in range(count))
+    return HEADER + lines, records
+
+
+def small_file_systems_possible():
+    with tempfile.TemporaryDirectory() as folder:
+        return subprocess.run(["unshare", "-rm", "mount", "-t", "tmpfs", "-o", "size=100k", "none", folder],
+                              capture_output=True, check=False).returncode == 0
+
+
+class FullTargetTest(LumetraCase):
+    def assert_whole_records(self, target, expected, limit):
+        self.assertGreater(len(target), 0)
+        self.assertLessEqual(len(target), limit)
+        self.assertTrue(target.endswith(b"\r\n"), target[-40:])
+        self.assertEqual(target, expected[:len(target)])
+
+    @unittest.skipUnless(small_file_systems_possible(), "needs root: a file system of its own (unshare, mount)")
+    def test_a_full_file_system(self):
+        """The target lies on a real file system of 700 KB."""
+        source, records = numbered_log(100_000)
+        self.write("source.csv", source)
+        self.write("names.txt", b"%s\ntarget.txt\n" % str(self.folder / "source.csv").encode())
+        (self.folder / "small").mkdir()
+        script = 'mount -t tmpfs -o size=700k none small && cd small && "$0" < ../names.txt; code=$?; ' \
+                 'cp target.txt ../target.txt; exit $code'
+        completed = subprocess.run(["unshare", "-rm", "sh", "-c", script, binary()], cwd=self.folder,
+                                   capture_output=True, timeout=120, check=False)
+        self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
+                         (3, BANNER + CONVERTING, abort_message(3, 58)))
+        self.assert_whole_records(self.read("target.txt"), records, 700 * 1024)
+
+    def test_a_file_size_limit(self):
+        """ulimit -f 100: writes beyond 100 KiB fail instead of ending the
+        process with SIGXFSZ."""
+        source, records = numbered_log(10_000)
+        self.write("source.csv", source)
+        self.write("names.txt", b"source.csv\ntarget.txt\n")
+        completed = subprocess.run(["sh", "-c", 'ulimit -f 100 && exec "$0" < names.txt', binary()],
+                                   cwd=self.folder, capture_output=True, timeout=120, check=False)
+        self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
+                         (3, BANNER + CONVERTING, abort_message(3, 58)))
+        self.assert_whole_records(self.read("target.txt"), records, 100 * 1024)
+
+
+def close_standard_output_and_error():
+    os.close(1)
+    os.close(2)
+
+
+class TargetInUseTest(LumetraCase):
+    def start_long_run(self, before_start=lambda: None, **streams):
+        """Starts a conversion of 1,000,000 lines into target.txt at a lower
+        priority; returns the process and the whole output it writes, once
+        the target has begun."""
+        source, records = numbered_log(1_000_000)
+        self.write("long.csv", source)
+        names = self.write("long-names.txt", b"long.csv\ntarget.txt\n")
+
+        def prepare():
+            os.nice(10)
+            before_start()
+
+        with open(names, "rb") as stdin:
+            process = subprocess.Popen([binary()], cwd=self.folder, stdin=stdin, preexec_fn=prepare, **streams)
+        self.addCleanup(process.kill)
+        deadline = time.monotonic() + 60
+        while not (self.folder / "target.txt").exists() or (self.folder / "target.txt").stat().st_size == 0:
+            self.assertIsNone(process.poll(), "ended before writing")
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.001)
+        return process, records
+
+    def test_a_second_run_on_a_target_in_use_is_refused(self):
+        first, records = self.start_long_run(stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        second = self.convert(HEADER + b"1;2;3;4\r\n")
+        self.assert_run(second, BANNER, 1, abort_message(1, 17))
+        self.assertEqual((first.wait(timeout=120), first.stderr.read()), (0, b""))
+        first.stderr.close()
+        self.assertEqual(self.read("target.txt"), records)
+
+    def test_a_target_that_is_standard_output_or_error_is_refused(self):
+        self.write("source.csv", HEADER + b"1;2;3;4\r\n")
+        for stream, written in [("stdout", BANNER), ("stderr", abort_message(1, 17))]:
+            with self.subTest(stream=stream):
+                with open(self.folder / "target.txt", "wb") as target:
+                    completed = subprocess.run([binary()], cwd=self.folder, input=b"source.csv\ntarget.txt\n",
+                                               capture_output=False, timeout=60, check=False, **{stream: target})
+                self.assertEqual(completed.returncode, 1)
+                self.assertEqual(self.read("target.txt"), written)
+
+    def test_closed_standard_descriptors_are_never_the_files(self):
+        process, records = self.start_long_run(close_standard_output_and_error, stdout=subprocess.DEVNULL)
+        numbers = open_files(process.pid)
+        self.assertGreater(int(numbers.get(str(self.folder / "long.csv"), 0)), 2, numbers)
+        self.assertGreater(int(numbers.get(str(self.folder / "target.txt"), 0)), 2, numbers)
+        self.assertEqual(process.wait(timeout=120), 0)
+        self.assertEqual(self.read("target.txt"), records)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,32 @@
+// Reading a source the way the conversion loop does, for the tests and the
+// fuzz target that compare it with reading line by line.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/line_reader.h"
+
+namespace lumetra {
+
+// The lines of an open file as the conversion loop reads them: from the
+// stream's buffer when they lie whole in it, else one by one; at most
+// `limit` of them.
+inline std::vector<std::string> read_like_the_conversion(FileNumber number, std::size_t limit = 100000) {
+  std::vector<std::string> lines;
+  Text line;
+  while (lines.size() < limit) {
+    std::string_view taken;
+    if (!file_take_buffered_line(number, taken)) {
+      if (file_at_end(number) != 0) break;
+      file_read_line(number, line);
+      taken = line.view();
+    }
+    lines.emplace_back(taken);
+  }
+  return lines;
+}
+
+}  // namespace lumetra
