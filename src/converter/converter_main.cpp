@@ -26,6 +26,7 @@ constexpr FileNumber console = 0;
 constexpr FileNumber source_file = 1;
 constexpr FileNumber target_file = 2;
 constexpr std::int32_t line_end = 1;
+constexpr std::size_t source_buffer_size = 1 << 20;
 
 // Source lines reported with the runtime errors of the main flow.
 constexpr std::int32_t line_open_source = 16;
@@ -127,25 +128,52 @@ void wait_for_final_key(const MainState& state) noexcept {
   terminate_with_code(0);
 }
 
-// Reads the data lines and converts them. An interrupt or termination
-// request waits for the record being made: the records converted so far are
-// written out before it is carried out. A target that cannot take more
-// records ends the conversion; closing it reports the loss.
+// Converts one data line; false when the conversion must end after it: a
+// request waits, or the target cannot take more records.
+bool convert_one(MainState& state, std::string_view line) noexcept {
+  if (state.converter.convert_line(line)) ++state.record_count;
+  state.progress.count_line();
+  return !request_waiting() && !state.converter.target_failed();
+}
+
+// The whole lines at hand in the source's buffer, split here; takes the
+// bytes of the lines converted. False when the conversion must end.
+bool convert_buffered_lines(MainState& state, std::string_view lines) noexcept {
+  std::size_t used = 0;
+  bool go_on = true;
+  while (go_on && used < lines.size()) {
+    const std::size_t lf = lines.find('\n', used);
+    go_on = convert_one(state, buffered_line_text(lines.substr(used, lf - used)));
+    used = lf + 1;
+  }
+  file_skip_buffered(source_file, used);
+  return go_on;
+}
+
+// The next line when no whole line is at hand in the buffer; false at the
+// end of the source.
+bool read_next_line(MainState& state, std::string_view& line) noexcept {
+  if (file_take_buffered_line(source_file, line)) return true;
+  if (file_at_end(source_file)) return false;
+  check(file_read_line(source_file, state.current_line), line_read_line);  // a line too long for memory
+  line = state.current_line.view();
+  return true;
+}
+
+// Reads the data lines and converts them, many at a time from the source's
+// buffer, the text of each the one file_read_line would read. An interrupt
+// or termination request waits for the record being made: the records
+// converted so far are written out before it is carried out. A target that
+// cannot take more records ends the conversion; closing it reports the loss.
 void convert_lines(MainState& state) noexcept {
   const HoldRequests hold;
-  for (;;) {
-    // A line that lies whole in the source's buffer is taken from there;
-    // the text is the one file_read_line would read.
+  for (bool go_on = true; go_on;) {
+    const std::string_view lines = file_buffered_lines(source_file);
     std::string_view line;
-    if (!file_take_buffered_line(source_file, line)) {
-      if (file_at_end(source_file)) break;
-      check(file_read_line(source_file, state.current_line), line_read_line);  // a line too long for memory
-      line = state.current_line.view();
-    }
-    if (state.converter.convert_line(line)) ++state.record_count;
-    state.progress.count_line();
-    if (request_waiting() || state.converter.target_failed()) [[unlikely]]
-      break;
+    if (!lines.empty())
+      go_on = convert_buffered_lines(state, lines);
+    else
+      go_on = read_next_line(state, line) && convert_one(state, line);
   }
   state.converter.finish();
 }
@@ -188,6 +216,8 @@ void ConverterMain(int argc, char** argv) {
   show_dialogue(state);
   check(file_open(state.source_name, mode_input, 0, 0, source_file, 0), line_open_source);
   check(file_open(state.target_name, state.target_mode, 0, 0, target_file, 0), line_open_target);
+  // Large reads; with a smaller buffer the source is only read in smaller pieces.
+  (void)file_set_read_buffer(source_file, source_buffer_size);
   if (file_at_end(source_file)) end_empty_source(state);
   convert_all(state);
   print_summary(state);

@@ -26,7 +26,7 @@ constexpr std::string_view record_tail = ";0\r\n";
 constexpr const char* module_name = "lumetra";
 constexpr FileNumber target_file = 2;
 // Records are written out in batches of about this many bytes.
-constexpr std::size_t output_batch_size = 64 * 1024;
+constexpr std::size_t output_batch_size = 1 << 20;
 
 // After the fourth separator only blanks and separators may follow: the
 // first other byte would be stored in a fifth (or later) field.

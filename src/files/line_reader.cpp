@@ -3,6 +3,7 @@
 #include "files/line_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 
@@ -118,6 +119,15 @@ std::int32_t read_line_into(FileSlot& slot, Text& destination) noexcept {
   return read_line_by_bytes(slot, destination) ? 0 : out_of_memory;
 }
 
+// The stream of an input disk file whose next bytes come from its buffer:
+// not at its end, nothing handed back.
+CrtStream* unread_input_stream(FileNumber number) noexcept {
+  FileSlot* slot = slot_for_number(number);
+  if (slot == nullptr || slot->ops != &disk_device_ops || slot->mode != mode_input) return nullptr;
+  if (slot->put_back_count != 0 || slot->ops->at_end(*slot) != 0) return nullptr;
+  return slot->stream.get();
+}
+
 FileSlot* open_slot_for(FileNumber number) noexcept {
   FileSlot* slot = slot_for_number(number);
   return slot != nullptr && slot->ops != nullptr ? slot : nullptr;
@@ -139,10 +149,26 @@ std::int32_t file_read_line(FileNumber number, Text& destination) noexcept {
 }
 
 bool file_take_buffered_line(FileNumber number, std::string_view& line) noexcept {
+  CrtStream* stream = unread_input_stream(number);
+  return stream != nullptr && stream->take_buffered_line(line, line_chunk_size - 1);
+}
+
+std::string_view file_buffered_lines(FileNumber number) noexcept {
+  CrtStream* stream = unread_input_stream(number);
+  return stream != nullptr ? stream->buffered_lines() : std::string_view();
+}
+
+void file_skip_buffered(FileNumber number, std::size_t count) noexcept {
+  if (CrtStream* stream = unread_input_stream(number)) stream->skip_buffered(count);
+}
+
+std::int32_t file_set_read_buffer(FileNumber number, std::size_t size) noexcept {
   FileSlot* slot = slot_for_number(number);
-  if (slot == nullptr || slot->ops != &disk_device_ops || slot->mode != mode_input) return false;
-  if (slot->put_back_count != 0 || slot->ops->at_end(*slot) != 0) return false;
-  return slot->stream->take_buffered_line(line, line_chunk_size - 1);
+  if (slot == nullptr || slot->ops != &disk_device_ops || slot->mode != mode_input)
+    return set_error_number(RuntimeError::IllegalFunctionCall);
+  const int error = slot->stream->set_buffer_size(size);
+  if (error == 0) return set_error_number(RuntimeError::None);
+  return set_error_number(error == ENOMEM ? RuntimeError::OutOfMemory : RuntimeError::IllegalFunctionCall);
 }
 
 std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool fill) noexcept {

@@ -35,6 +35,20 @@ std::int32_t file_read_line(FileNumber number, Text& destination) noexcept;
 // as a view that lives until the next operation on the file. False, with
 // nothing read, otherwise; file_read_line then reads the line.
 [[nodiscard]] bool file_take_buffered_line(FileNumber number, std::string_view& line) noexcept;
+// The whole lines at hand in the buffer of an input file that is not at its
+// end, for a reader that splits them itself: each line is the bytes before
+// an LF, and its text, without up to two CR before the LF, is the one
+// file_read_line would read. Empty when there are none; file_read_line then
+// reads on. Nothing is taken until file_skip_buffered takes the bytes of the
+// lines used. The view lives until the next operation on the file.
+[[nodiscard]] std::string_view file_buffered_lines(FileNumber number) noexcept;
+void file_skip_buffered(FileNumber number, std::size_t count) noexcept;
+// The size of an input file's buffer (setvbuf), while it holds no bytes
+// (before the first read): a reader of many lines reads in larger pieces.
+// Error 1 for a number that is not an open input file or whose buffer holds
+// bytes, 4 when the memory cannot be had (the buffer stays as it was); else
+// 0.
+std::int32_t file_set_read_buffer(FileNumber number, std::size_t size) noexcept;
 // The same into a fixed buffer: at most destination.size() - 1 bytes and a
 // zero byte; with fill, every byte behind is zero too.
 std::int32_t file_read_line(FileNumber number, std::span<char> destination, bool fill) noexcept;

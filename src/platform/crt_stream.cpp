@@ -73,6 +73,7 @@ CrtStream& CrtStream::operator=(CrtStream&& other) noexcept {
   regular_ = other.regular_;
   length_at_open_ = other.length_at_open_;
   buffer_ = std::move(other.buffer_);
+  buffer_size_ = std::exchange(other.buffer_size_, crt_stream_buffer_size);
   pos_ = other.pos_;
   end_ = other.end_;
   buffer_offset_ = other.buffer_offset_;
@@ -92,6 +93,7 @@ int CrtStream::open(const char* path, std::string_view mode) noexcept {
   if (buffer_ == nullptr) {
     buffer_.reset(static_cast<char*>(memory_allocate(crt_stream_buffer_size)));
     if (buffer_ == nullptr) return fail(ENOMEM);
+    buffer_size_ = crt_stream_buffer_size;
   }
   if (const int error = system_open(path, entry->flags, fd_, identity_); error != 0) return fail(error);
   regular_ = system_is_regular(fd_);
@@ -166,7 +168,7 @@ bool CrtStream::fill(std::size_t wanted) noexcept {
   }
   while (end_ < wanted) {
     std::size_t got = 0;
-    const int error = file_io_read(fd_, buffer_.get() + end_, crt_stream_buffer_size - end_, got);
+    const int error = file_io_read(fd_, buffer_.get() + end_, buffer_size_ - end_, got);
     if (error == 0 && got == 0 && buffer_offset_ + static_cast<std::int64_t>(end_) >= length_at_open_) {
       eof_ = true;
       return false;
@@ -250,9 +252,35 @@ bool CrtStream::take_buffered_line(std::string_view& line, std::size_t zeros_wit
   const std::size_t delivered = length + (length > 0 && start[length - 1] == '\r' ? 0 : 1);
   if (delivered > zeros_within && std::memchr(start, '\0', length) != nullptr) return false;
   pos_ += length + 1;
-  for (int i = 0; i < 2 && length > 0 && start[length - 1] == '\r'; ++i) --length;
-  line = {start, length};
+  line = buffered_line_text({start, length});
   return true;
+}
+
+std::string_view CrtStream::buffered_lines() noexcept {
+  if (!text_ || direction_ != Direction::Reading || pos_ == end_) return {};
+  (void)next_bytes_free_of_ctrl_z(0);
+  const std::int64_t position = buffer_offset_ + static_cast<std::int64_t>(pos_);
+  std::string_view bytes(buffer_.get() + pos_, static_cast<std::size_t>(ctrl_z_free_.last - position));
+  // A line with a zero byte may fall under the reader's piece rule: only the
+  // lines before it.
+  bytes = bytes.substr(0, bytes.find('\0'));
+  const std::size_t last_lf = bytes.rfind('\n');
+  return last_lf != std::string_view::npos ? bytes.substr(0, last_lf + 1) : std::string_view();
+}
+
+void CrtStream::skip_buffered(std::size_t count) noexcept { pos_ += std::min(count, end_ - pos_); }
+
+int CrtStream::set_buffer_size(std::size_t size) noexcept {
+  const bool holds_bytes = direction_ == Direction::Writing ? end_ != 0 : pos_ != end_;
+  if (fd_ == -1 || holds_bytes || size < crt_stream_smallest_buffer) return fail(EINVAL);
+  if (size == buffer_size_) return 0;
+  char* const replacement = static_cast<char*>(memory_allocate(size));
+  if (replacement == nullptr) return fail(ENOMEM);
+  buffer_.reset(replacement);
+  buffer_size_ = size;
+  if (direction_ == Direction::Reading) buffer_offset_ += static_cast<std::int64_t>(pos_);
+  pos_ = end_ = 0;
+  return 0;
 }
 
 // The buffered bytes are scanned for Ctrl+Z once and the range of the file
@@ -338,11 +366,11 @@ std::size_t CrtStream::write(const void* bytes, std::size_t count) noexcept {
   const char* source = static_cast<const char*>(bytes);
   // Nothing buffered and enough to fill the buffer: straight to the file,
   // as the C library does with large writes; the bytes are the same.
-  if (end_ == 0 && count >= crt_stream_buffer_size) return write_through(source, count);
+  if (end_ == 0 && count >= buffer_size_) return write_through(source, count);
   std::size_t done = 0;
   while (done < count) {
-    if (end_ == crt_stream_buffer_size && write_out() != 0) break;
-    const std::size_t step = std::min(crt_stream_buffer_size - end_, count - done);
+    if (end_ == buffer_size_ && write_out() != 0) break;
+    const std::size_t step = std::min(buffer_size_ - end_, count - done);
     std::memcpy(buffer_.get() + end_, source + done, step);
     end_ += step;
     done += step;

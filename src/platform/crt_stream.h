@@ -11,6 +11,8 @@
 namespace lumetra {
 
 inline constexpr std::size_t crt_stream_buffer_size = 8192;
+// A buffer holds at least a CR LF pair and a little more.
+inline constexpr std::size_t crt_stream_smallest_buffer = 16;
 
 // Which file a path or an open stream is: two names for the same file (links,
 // "./" prefixes, either separator) have the same identity.
@@ -27,8 +29,16 @@ struct FileIdentity {
 // error writes to.
 [[nodiscard]] bool is_standard_output_file(const char* path) noexcept;
 
+// The text of a line whose bytes before its LF lie in a text-mode stream's
+// buffer: without the CR of a CR LF pair and one lone CR before that, the
+// bytes a line reader keeps of what the stream delivers.
+[[nodiscard]] inline std::string_view buffered_line_text(std::string_view before_lf) noexcept {
+  for (int i = 0; i < 2 && !before_lf.empty() && before_lf.back() == '\r'; ++i) before_lf.remove_suffix(1);
+  return before_lf;
+}
+
 // A move-only stream over an open system file, fully buffered with
-// crt_stream_buffer_size bytes. Mode texts:
+// crt_stream_buffer_size bytes unless set_buffer_size chose another size. Mode texts:
 //   "rb"  read                    "wb"  write, created or emptied
 //   "rt"  read in text mode       "ab"  write at the end, created
 //   "r+b" read and write          "w+b" read and write, created or emptied
@@ -84,6 +94,15 @@ class CrtStream {
   // byte and is delivered (its LF included) as more than `zeros_within`
   // bytes. The view lives until the next operation on the stream.
   [[nodiscard]] bool take_buffered_line(std::string_view& line, std::size_t zeros_within) noexcept;
+  // The whole lines at hand in the buffer of a text-mode stream that has
+  // begun reading, for a reader that splits them itself: the bytes from the
+  // read position up to and including the last LF, as long as they hold no
+  // Ctrl+Z and no zero byte (the lines from the first such byte on are left
+  // to take_buffered_line and the line reader); empty when there are none.
+  // Nothing is taken: skip_buffered takes the bytes of the lines used. The
+  // view lives until the next operation on the stream.
+  [[nodiscard]] std::string_view buffered_lines() noexcept;
+  void skip_buffered(std::size_t count) noexcept;
   // The byte the next read would deliver, without taking it; -1 at the end
   // of the input or on a failure.
   int peek() noexcept;
@@ -102,6 +121,12 @@ class CrtStream {
   // From now on reads and writes that would wait (a pipe that nobody reads)
   // fail instead. Async-signal-safe.
   void stop_blocking() noexcept;
+
+  // setvbuf: the size of the buffer (at least crt_stream_smallest_buffer),
+  // for an open stream whose buffer holds no bytes (before the first read or
+  // write). 0 or the errno value (EINVAL when the buffer holds bytes or the
+  // size is too small, ENOMEM: the buffer stays as it was).
+  [[nodiscard]] int set_buffer_size(std::size_t size) noexcept;
 
   // The current position in file bytes; -1 when closed.
   [[nodiscard]] std::int64_t tell() const noexcept;
@@ -166,6 +191,7 @@ class CrtStream {
     void operator()(char* buffer) const noexcept;
   };
   std::unique_ptr<char[], BufferRelease> buffer_;
+  std::size_t buffer_size_ = crt_stream_buffer_size;
   // Reading: bytes [pos_, end_) of the buffer are unread. Writing: bytes
   // [0, end_) wait to be written. buffer_offset_ is the file position of the
   // buffer's first byte.

@@ -103,14 +103,36 @@ TEST_F(LineReader, LinesAndTheEndOfFileTestBeforeAndAfterEveryRead) {
 }
 
 // The conversion loop takes the lines that lie whole in the stream's buffer
-// from there and reads the others: it must see the same lines.
+// from there, many at a time, and reads the others: it must see the same
+// lines, whatever the size of the buffer (small ones end it inside lines and
+// inside CR LF pairs).
 TEST_F(LineReader, LinesTakenFromTheBufferAreTheLinesReadOneByOne) {
-  for (const LineCase& c : line_cases()) {
-    SCOPED_TRACE(c.name);
-    ASSERT_EQ(open_input(folder_.write("source.csv", c.file)), 0);
-    EXPECT_EQ(read_like_the_conversion(1), c.lines);
-    ASSERT_EQ(file_close(1), 0);
+  for (const std::size_t buffer :
+       {crt_stream_smallest_buffer, std::size_t{100}, crt_stream_buffer_size, std::size_t{1} << 20}) {
+    for (const LineCase& c : line_cases()) {
+      SCOPED_TRACE(testing::Message() << c.name << ", buffer " << buffer);
+      // Behind a first line, as the data lines follow the header.
+      ASSERT_EQ(open_input(folder_.write("source.csv", "first\r\n" + c.file)), 0);
+      ASSERT_EQ(file_set_read_buffer(1, buffer), 0);
+      std::vector<std::string> expected{"first"};
+      expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+      EXPECT_EQ(read_like_the_conversion(1), expected);
+      ASSERT_EQ(file_close(1), 0);
+    }
   }
+}
+
+// The buffer's size is chosen before reading; afterwards it stays.
+TEST_F(LineReader, ReadBufferIsSetBeforeReading) {
+  ASSERT_EQ(open_input(folder_.write("source.csv", "a\r\nb\r\n")), 0);
+  EXPECT_EQ(file_set_read_buffer(1, crt_stream_smallest_buffer - 1), 1);
+  Text line;
+  ASSERT_EQ(file_read_line(1, line), 0);
+  EXPECT_EQ(file_set_read_buffer(1, 1 << 20), 1);
+  EXPECT_EQ(file_set_read_buffer(2, 1 << 20), 1);
+  ASSERT_EQ(file_read_line(1, line), 0);
+  EXPECT_EQ(line.view(), "b");
+  ASSERT_EQ(file_close(1), 0);
 }
 
 // The lines of CR LF text that lie whole in its first `length` bytes.
