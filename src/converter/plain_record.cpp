@@ -11,6 +11,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
+#include <array>
+
 #include "platform/crt_number.h"
 #endif
 
@@ -25,14 +27,12 @@ static_assert(longest_plain_line <= 64, "the marks of every byte fit one 64-bit 
 constexpr std::size_t time_length = 6;
 
 // "$1;1;" as the low five bytes of a word.
-constexpr std::uint64_t record_head = 0x3B'31'3B'31'24;
+constexpr std::uint64_t head_word = 0x3B'31'3B'31'24;
 // The tail after the last field present: the missing separators, ";0" and
 // the line end, indexed by the number of missing fields.
-constexpr char record_tails[3][8] = {";0\r\n", ";;0\r\n", ";;;0\r\n"};
-// Sixteen bytes of 0xFF, then sixteen zero bytes: the 16 bytes from
-// 16 - n on select the first n bytes of a vector.
-constexpr unsigned char first_bytes[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+constexpr char tail_words[3][8] = {";0\r\n", ";;0\r\n", ";;;0\r\n"};
+// A head of at least eight bytes: "$1;1;" and three digits or more.
+constexpr std::int32_t shortest_seconds = 100;
 
 // The seconds of a line that starts with six digits hhmmss and ";", read as
 // one word; -1 for any other start. Every two digits d1 d2 become
@@ -40,30 +40,35 @@ constexpr unsigned char first_bytes[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0
 std::int32_t six_digit_seconds(const char* line) noexcept {
   std::uint64_t word = 0;
   std::memcpy(&word, line, 8);
-  constexpr std::uint64_t high_nibbles = 0xF0F0'F0F0'F0F0;
-  constexpr std::uint64_t threes = 0x3030'3030'3030;
   const std::uint64_t digits = word & 0xFFFF'FFFF'FFFF;
-  // A digit byte has the high nibble 3, and still has it after adding 6.
-  const bool six_digits = (digits & high_nibbles) == threes && ((digits + 0x0606'0606'0606) & high_nibbles) == threes;
+  // A byte above "9" gets its top bit by adding 0x46, one below "0" by
+  // taking 0x30; the lowest byte that is no digit always shows (what a carry
+  // or a borrow does to the bytes above it does not matter then).
+  const bool six_digits = (((digits + 0x4646'4646'4646) | (digits - 0x3030'3030'3030)) & 0x8080'8080'8080) == 0;
   if (!six_digits || (word >> 48 & 0xFF) != ';') return -1;
   const std::uint64_t values = digits & 0x0F0F'0F0F'0F0F;
   const std::uint64_t pairs = (values * 10 + (values >> 8)) & 0x00FF'00FF'00FF;
   return static_cast<std::int32_t>((pairs & 0xFF) * 3600 + (pairs >> 16 & 0xFF) * 60 + (pairs >> 32));
 }
 
+// The four decimal digits of every number below 10,000, the first in the
+// lowest byte: the seconds' digits by one division and two lookups.
+constexpr auto four_digits = [] {
+  std::array<std::uint32_t, 10000> digits{};
+  for (std::uint32_t n = 0; n < digits.size(); ++n) {
+    digits[n] = (n / 1000 + 0x30) | (n / 100 % 10 + 0x30) << 8 | (n / 10 % 10 + 0x30) << 16 | (n % 10 + 0x30) << 24;
+  }
+  return digits;
+}();
+
 // The decimal digits of a value below 1,000,000 without leading zeros, the
-// first in the lowest byte, and their count: three pairs by two divisions
-// (by constants, so multiplications), then the leading "0" bytes shifted out,
-// found as the lowest non-zero digit value (the last digit always counts).
+// first in the lowest byte, and their count: the leading "0" bytes are
+// shifted out, found as the lowest non-zero digit value (the last digit
+// always counts).
 std::uint64_t decimal_bytes(std::uint32_t value, std::size_t& count) noexcept {
-  const std::uint32_t high = value / 10000;
-  const std::uint32_t low = value % 10000;
-  const auto pair = [](std::uint32_t two_digits) {
-    std::uint16_t bytes = 0;
-    std::memcpy(&bytes, decimal_digit_pairs + 2 * two_digits, 2);
-    return std::uint64_t{bytes};
-  };
-  const std::uint64_t digits = pair(high) | pair(low / 100) << 16 | pair(low % 100) << 32;
+  std::uint16_t high = 0;
+  std::memcpy(&high, decimal_digit_pairs + 2 * (value / 10000), 2);
+  const std::uint64_t digits = high | std::uint64_t{four_digits[value % 10000]} << 16;
   const std::uint64_t values = (digits & 0x0F0F'0F0F'0F0F) | std::uint64_t{1} << 40;
   const auto leading_zeros = static_cast<std::size_t>(__builtin_ctzll(values)) / 8;
   count = 6 - leading_zeros;
@@ -109,15 +114,18 @@ std::size_t later_fields(std::uint64_t separators) noexcept {
   return 1 + std::size_t{after_first != 0} + std::size_t{after_second != 0};
 }
 
-// Puts the head and the seconds' digits over the first length bytes of out,
-// keeping the bytes behind them.
+// Puts the head, "$1;1;" and the seconds' digits, over the first length
+// bytes of out (at least eight) by two stores of eight bytes: the first and
+// the last eight bytes of the head. The bytes behind the head stay as they
+// are: no bytes are read back from out, which right after the unaligned
+// stores of the line would wait for them to complete.
 void write_head(char* out, std::uint64_t digits, std::size_t length) noexcept {
-  const __m128i head =
-      _mm_set_epi64x(static_cast<long long>(digits >> 24), static_cast<long long>(record_head | digits << 40));
-  const __m128i select = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first_bytes + 16 - length));
-  const __m128i behind = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
-  const __m128i merged = _mm_or_si128(_mm_and_si128(select, head), _mm_andnot_si128(select, behind));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), merged);
+  const std::uint64_t low = head_word | digits << 40;
+  const std::uint64_t high = digits >> 24;
+  const auto shift = static_cast<unsigned>(8 * (length - 8));
+  const std::uint64_t last = low >> shift | (high << 1) << (63 - shift);
+  std::memcpy(out, &low, 8);
+  std::memcpy(out + length - 8, &last, 8);
 }
 
 }  // namespace
@@ -125,7 +133,7 @@ void write_head(char* out, std::uint64_t digits, std::size_t length) noexcept {
 std::size_t make_plain_record(std::string_view line, char* out) noexcept {
   if (line.size() < shortest_line || line.size() > longest_plain_line) return 0;
   const std::int32_t seconds = six_digit_seconds(line.data());
-  if (seconds < 0) return 0;
+  if (seconds < shortest_seconds) return 0;
   std::size_t digit_count = 0;
   const std::uint64_t digits = decimal_bytes(static_cast<std::uint32_t>(seconds), digit_count);
   // The line goes where its first separator follows the head and the digits;
@@ -137,7 +145,7 @@ std::size_t make_plain_record(std::string_view line, char* out) noexcept {
   if (marks.blanks != 0 || field_count == 1) return 0;
   write_head(out, digits, head_length);
   const std::size_t missing = 4 - field_count;
-  std::memcpy(fields + line.size(), record_tails[missing], 8);
+  std::memcpy(fields + line.size(), tail_words[missing], 8);
   return head_length - time_length + line.size() + missing + 4;
 }
 

@@ -106,16 +106,23 @@ char* RecordConverter::record_room(std::size_t line_length) noexcept {
 }
 
 // The record of a plain line, made at once; 0 for other lines. The room is
-// taken only for lines short enough to be plain.
+// that of the longest plain line, so that it is checked by one comparison.
 std::size_t RecordConverter::make_plain(std::string_view line) noexcept {
-  if (line.size() > longest_plain_line) return 0;
-  char* const record = record_room(line.size());
-  return record != nullptr ? make_plain_record(line, record) : 0;
+  constexpr std::size_t plain_room = longest_plain_line + plain_record_slack;
+  if (waiting_ + plain_room > output_size_) [[unlikely]] {
+    if (line.size() > longest_plain_line || !reserve_output(waiting_ + plain_room)) return 0;
+  }
+  return make_plain_record(line, output_.get() + waiting_);
 }
 
 RecordConverter::Outcome RecordConverter::make_record(std::string_view line) noexcept {
   const std::size_t plain = make_plain(line);
-  if (plain != 0) return {{output_.get() + waiting_, plain}};
+  if (plain != 0) [[likely]]
+    return {{output_.get() + waiting_, plain}};
+  return make_general_record(line);
+}
+
+RecordConverter::Outcome RecordConverter::make_general_record(std::string_view line) noexcept {
   return make_record(line, line.data() + std::min(line.find(';'), line.size()));
 }
 
