@@ -24,7 +24,7 @@ constexpr std::string_view usage_text =
     "SOURCE - reads the log from standard input; TARGET - writes the records to\n"
     "standard output, and the messages then go to standard error.\n"
     "\n"
-    "Exit status: 0 converted (also for an empty source), 1 to 14 the runtime\n"
+    "Exit status: 0 converted (also for an empty source), 1 to 15 the runtime\n"
     "error that stopped it, 64 wrong usage.\n"
     "Manual: man lumetra\n";
 
