@@ -87,7 +87,7 @@ void take_argument_names(MainState& state, const CommandLine& command) noexcept 
   }
   if (command.target == standard_stream_argument) {
     assign_text(state.target_name, divert_standard_output());
-    state.target_mode = mode_append;  // writes where standard output stands, emptying nothing
+    state.target_mode = mode_append;  // after what standard output holds, emptying nothing
   } else {
     assign_argument_name(state.target_name, command.target);
   }

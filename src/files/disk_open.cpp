@@ -100,11 +100,11 @@ void skip_byte_order_mark(CrtStream& stream, std::int32_t encoding, bool reposit
   if (length != 0 || reposition) (void)stream.set_position(length);
 }
 
-// The byte length: the position after seeking to the end; -1 on failure.
+// The byte length; -1 on failure. The position stays: the open file may be
+// shared with others, and a source is read from where it stands.
 std::int64_t measure_length(CrtStream& stream) noexcept {
   std::int64_t length = -1;
-  if (seek_stream(stream, 0, 2) != 0 || stream.get_position(length) != 0) return -1;
-  return length;
+  return stream.length(length) == 0 ? length : -1;
 }
 
 // Input: the length is taken in byte mode, then the file is read in text

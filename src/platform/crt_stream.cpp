@@ -103,9 +103,11 @@ int CrtStream::open(const char* path, std::string_view mode) noexcept {
   readable_ = entry->flags.read;
   writable_ = entry->flags.write;
   last_error_ = 0;
-  // An append stream reports the end of the file as its position from the start.
-  buffer_offset_ = 0;
-  if (append_ && system_seek(fd_, 0, true, buffer_offset_) != 0) buffer_offset_ = 0;
+  // An append stream reports the end of the file as its position from the
+  // start; any other starts where the file stands (a shared open file need
+  // not stand at its start).
+  const int unknown = append_ ? system_seek(fd_, 0, true, buffer_offset_) : system_position(fd_, buffer_offset_);
+  if (unknown != 0) buffer_offset_ = 0;
   return 0;
 }
 

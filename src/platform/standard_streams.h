@@ -9,15 +9,16 @@ namespace lumetra {
 // they open as files (not on Windows).
 [[nodiscard]] bool standard_streams_have_names() noexcept;
 
-// The name under which standard input opens as a file.
+// The name under which standard input opens as a file; an empty name, which
+// no file has, when it was closed when the program started.
 [[nodiscard]] const char* standard_input_name() noexcept;
 
 // Keeps standard output for data and puts standard error in its place, so
 // that the console's output goes to standard error from then on. Returns the
-// name under which the kept standard output opens as a file (opened for
-// appending, it writes where the stream stands, even when it is a file the
-// shell opened); an empty name, which no file has, when standard output was
-// closed. Call before the console's first use.
+// name under which the kept standard output opens as a file (its open file,
+// shared with the shell); an empty name, which no file has, when standard
+// output was closed when the program started. Call before the console's
+// first use.
 [[nodiscard]] const char* divert_standard_output() noexcept;
 
 // True when standard output was kept for data and is a terminal: the

@@ -1,7 +1,8 @@
 """Whole runs whose target is in danger: a full file system and a file-size
 limit (the target ends with the last whole record that reached it), a second
-run on the same target, a target that is standard output or standard error,
-and closed standard descriptors (no file of the user's gets their numbers)."""
+run on the same target (named, or standard output), a target that is
+standard output or standard error, and closed standard descriptors (no file
+of the user's gets their numbers)."""
 
 import os
 import subprocess
@@ -97,6 +98,56 @@ class TargetInUseTest(LumetraCase):
         self.assertEqual((first.wait(timeout=120), first.stderr.read()), (0, b""))
         first.stderr.close()
         self.assertEqual(self.read("target.txt"), records)
+
+    def start_run_on_open_pipe(self, target, records_to=None):
+        """Starts a conversion of a named pipe that the test holds open, so
+        that the run keeps its target until finish() closes the pipe; returns
+        finish() once the run converts. With records_to, the target is "-"
+        and standard output that file."""
+        os.mkfifo(self.folder / "pipe.csv")
+        feed = os.open(self.folder / "pipe.csv", os.O_RDWR)
+        os.write(feed, HEADER + b"1;2;3;4\r\n")
+        streams = {"stdout": records_to, "stderr": subprocess.PIPE} if records_to else {"stdout": subprocess.PIPE}
+        process = subprocess.Popen([binary(), "pipe.csv", "-" if records_to else "target.txt"], cwd=self.folder,
+                                   stdin=subprocess.DEVNULL, **streams)
+        self.addCleanup(process.kill)
+        dialogue_stream = process.stderr if records_to else process.stdout
+        dialogue = b""
+        while CONVERTING not in dialogue:
+            line = dialogue_stream.readline()
+            self.assertTrue(line, "ended before converting: %r" % dialogue)
+            dialogue += line
+
+        def finish():
+            os.close(feed)
+            self.assertEqual(process.wait(timeout=60), 0)
+            dialogue_stream.close()
+        return finish
+
+    def test_standard_output_as_a_target_in_use(self):
+        """lumetra pipe.csv target.txt, then lumetra source.csv - >> target.txt;
+        and lumetra pipe.csv - > target.txt, then lumetra source.csv target.txt:
+        the second run is refused either way, and the target stays free for
+        the next run once the first has ended, although the shell that
+        opened standard output still holds it."""
+        self.write("source.csv", HEADER + b"5;6;7;8\r\n")
+        record = b"$1;1;3601;2;3;4;0\r\n"
+        finish = self.start_run_on_open_pipe("target.txt")
+        with open(self.folder / "target.txt", "ab") as shell_output:
+            second = subprocess.run([binary(), "source.csv", "-"], cwd=self.folder, stdout=shell_output,
+                                    capture_output=False, stderr=subprocess.PIPE, timeout=60, check=False)
+        self.assertEqual((second.returncode, second.stderr), (1, BANNER + abort_message(1, 17)))
+        finish()
+        self.assertEqual(self.read("target.txt"), record)
+
+        (self.folder / "pipe.csv").unlink()
+        with open(self.folder / "target.txt", "wb") as shell_output:
+            finish = self.start_run_on_open_pipe("-", records_to=shell_output)
+            self.assert_run(self.convert(HEADER + b"5;6;7;8\r\n"), BANNER, 1, abort_message(1, 17))
+            finish()
+            self.assertEqual(self.read("target.txt"), record)
+            self.assertEqual(self.convert(HEADER + b"5;6;7;8\r\n").code, 0)
+        self.assertEqual(self.read("target.txt"), b"$1;1;18005;6;7;8;0\r\n")
 
     def test_a_target_that_is_standard_output_or_error_is_refused(self):
         self.write("source.csv", HEADER + b"1;2;3;4\r\n")

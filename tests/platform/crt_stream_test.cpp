@@ -1,8 +1,10 @@
 // The buffered file stream on real files: text-mode conversion and its
 // positions, fgets-style reading, the write modes, write failures, positions
-// beyond 4 GiB, directories, identity and record locks.
+// beyond 4 GiB, directories, identity, record locks and the locks of files
+// being written, and descriptors opened by their names.
 #include "platform/crt_stream.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -327,21 +329,54 @@ TEST(CrtStream, RecordLocksKeepOtherProcessesOut) {
 }
 
 // Two runs writing the same file would leave it a mix of both: a file being
-// written is refused to every other stream that would empty it.
-TEST(CrtStream, AFileBeingWrittenIsNotEmptiedByAnother) {
+// emptied or appended to is refused to every other stream that would empty
+// it or append to it.
+TEST(CrtStream, AFileBeingWrittenIsRefusedToAnotherWriter) {
   TempFolder folder;
-  CrtStream writer;
-  ASSERT_EQ(writer.open(folder.path("target").c_str(), "wb"), 0);
-  ASSERT_EQ(writer.write("kept", 4), 4u);
-  ASSERT_EQ(writer.flush(), 0);
-  for (const char* mode : {"wb", "w+b"}) {
-    EXPECT_EQ(child_open(folder, "target", mode), std::make_pair(EBUSY, std::string("kept"))) << mode;
-    CrtStream same_process;
-    EXPECT_EQ(same_process.open(folder.path("target").c_str(), mode), EBUSY) << mode;
+  for (const char* first : {"wb", "ab"}) {
+    CrtStream writer;
+    ASSERT_EQ(writer.open(folder.path("target").c_str(), first), 0);
+    ASSERT_EQ(writer.write("kept", 4), 4u);
+    ASSERT_EQ(writer.flush(), 0);
+    for (const char* mode : {"wb", "w+b", "ab"}) {
+      EXPECT_EQ(child_open(folder, "target", mode), std::make_pair(EBUSY, std::string("kept"))) << first << mode;
+      CrtStream same_process;
+      EXPECT_EQ(same_process.open(folder.path("target").c_str(), mode), EBUSY) << first << mode;
+    }
+    EXPECT_EQ(child_open(folder, "target", "rb").first, 0) << "reading is no danger";
+    ASSERT_EQ(writer.close(), 0);
+    EXPECT_EQ(child_open(folder, "target", "wb"), std::make_pair(0, std::string()));
   }
-  EXPECT_EQ(child_open(folder, "target", "rb").first, 0) << "reading is no danger";
-  ASSERT_EQ(writer.close(), 0);
-  EXPECT_EQ(child_open(folder, "target", "wb"), std::make_pair(0, std::string()));
+}
+
+// The open file behind a descriptor, as a shell hands it over: read and
+// written where it stands, so that what others read or write before and
+// after stays in order; refused for an access it was not opened for.
+TEST(CrtStream, DescriptorNamesOpenTheirOpenFileWhereItStands) {
+  TempFolder folder;
+  const int fd = ::open(folder.write("shared", "skip;0123456789").c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  const std::string name = "/dev/fd/" + std::to_string(fd);
+  ASSERT_EQ(::lseek(fd, 5, SEEK_SET), 5);
+  CrtStream stream;
+  ASSERT_EQ(stream.open(name.c_str(), "rt"), 0);
+  EXPECT_EQ(stream.tell(), 5);
+  EXPECT_EQ(read_all_with_read(stream, 4), "0123456789");
+  EXPECT_TRUE(stream.at_eof() && !stream.has_error()) << "the end, not a file cut short";
+  ASSERT_EQ(stream.close(), 0);
+  EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), 15);
+
+  ASSERT_EQ(stream.open(name.c_str(), "ab"), 0);
+  EXPECT_EQ(stream.write(";more", 5), 5u);
+  ASSERT_EQ(stream.close(), 0);
+  EXPECT_EQ(::write(fd, ";after", 6), 6);
+  EXPECT_EQ(folder.read("shared"), "skip;0123456789;more;after");
+  ::close(fd);
+
+  const int read_only = ::open(folder.path("shared").c_str(), O_RDONLY);
+  EXPECT_EQ(stream.open(("/dev/fd/" + std::to_string(read_only)).c_str(), "ab"), EBADF);
+  ::close(read_only);
+  EXPECT_EQ(stream.open("/dev/fd/999", "rb"), EBADF) << "a closed descriptor";
 }
 
 }  // namespace

@@ -9,8 +9,12 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/posix/posix_internal.h"
+
 namespace lumetra {
 namespace {
+
+unsigned closed_at_start = 0;  // bit n: descriptor n was closed
 
 void write_everything(int fd, std::string_view bytes) noexcept {
   while (!bytes.empty()) {
@@ -26,8 +30,15 @@ void write_everything(int fd, std::string_view bytes) noexcept {
 void open_closed_standard_descriptors() noexcept {
   for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
     // The lowest free number is taken, so each closed one is filled in turn.
-    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) (void)::open("/dev/null", O_RDWR);
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      closed_at_start |= 1u << fd;
+      (void)::open("/dev/null", O_RDWR);
+    }
   }
+}
+
+bool standard_descriptor_was_closed(int fd) noexcept {
+  return fd >= 0 && fd < 3 && (closed_at_start & (1u << fd)) != 0;
 }
 
 void write_standard_error(std::string_view bytes) noexcept { write_everything(STDERR_FILENO, bytes); }

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "platform/posix/posix_internal.h"
+
 namespace lumetra {
 namespace {
 
@@ -16,11 +18,14 @@ bool data_terminal = false;
 
 bool standard_streams_have_names() noexcept { return true; }
 
-const char* standard_input_name() noexcept { return "/dev/stdin"; }
+// A stream that was closed at start names no file: it holds /dev/null since,
+// which would take the records or give an empty log as if all went well.
+const char* standard_input_name() noexcept { return standard_descriptor_was_closed(STDIN_FILENO) ? "" : "/dev/stdin"; }
 
 const char* divert_standard_output() noexcept {
   static char name[32] = "";
-  const int kept = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  const int kept =
+      standard_descriptor_was_closed(STDOUT_FILENO) ? -1 : fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
   if (kept >= 0) std::snprintf(name, sizeof name, "/dev/fd/%d", kept);
   data_terminal = kept >= 0 && isatty(kept) != 0;
   if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {

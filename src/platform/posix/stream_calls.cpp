@@ -5,11 +5,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
+#include <string_view>
 
 namespace lumetra {
 
 namespace {
+
+// Descriptors that system_stop_blocking made non-blocking. The open file of a
+// duplicated standard stream is shared with the shell and the commands after
+// the run, which get it back blocking when it is closed.
+constexpr int tracked_descriptors = 1024;
+std::array<volatile std::sig_atomic_t, tracked_descriptors> made_non_blocking{};
 
 // Repeats a system call that a signal interrupted. Never used for close():
 // the descriptor is gone after an interrupted close on Linux.
@@ -32,18 +41,55 @@ int open_flags(OpenFlags flags) noexcept {
   return result | O_CLOEXEC;
 }
 
-// Locks a regular file for writing and empties it. A lock held by another
-// open file refuses it (EBUSY) before anything is lost; where the system has
-// no such locks, the file is emptied all the same.
-int lock_and_empty(int fd) noexcept {
+// Sets (F_WRLCK) or releases (F_UNLCK) the whole-file lock of an open file;
+// -1 with errno when that fails.
+int lock_open_file(int fd, short type) noexcept {
   struct flock whole {};
-  whole.l_type = F_WRLCK;
+  whole.l_type = type;
   whole.l_whence = SEEK_SET;
-  if (retry_on_interrupt([&] { return ::fcntl(fd, F_OFD_SETLK, &whole); }) == -1 &&
-      (errno == EAGAIN || errno == EACCES)) {
-    return EBUSY;
+  return retry_on_interrupt([&] { return ::fcntl(fd, F_OFD_SETLK, &whole); });
+}
+
+// Locks a regular file for writing and, when asked to, empties it and starts
+// at its beginning. A lock held by another open file refuses it (EBUSY)
+// before anything is lost; where the system has no such locks, the file is
+// written all the same.
+int lock_for_writing(int fd, bool empty) noexcept {
+  if (lock_open_file(fd, F_WRLCK) == -1 && (errno == EAGAIN || errno == EACCES)) return EBUSY;
+  if (!empty) return 0;
+  return ::ftruncate(fd, 0) == -1 || ::lseek(fd, 0, SEEK_SET) == -1 ? errno : 0;
+}
+
+// The descriptor a name stands for: /dev/stdin, /dev/stdout, /dev/stderr,
+// /dev/fd/N; -1 for every other name.
+int named_descriptor(std::string_view path) noexcept {
+  constexpr std::string_view standard[] = {"/dev/stdin", "/dev/stdout", "/dev/stderr"};
+  for (int fd = 0; fd < 3; ++fd) {
+    if (path == standard[fd]) return fd;
   }
-  return ::ftruncate(fd, 0) == -1 ? errno : 0;
+  constexpr std::string_view numbered = "/dev/fd/";
+  if (!path.starts_with(numbered) || path.size() == numbered.size() || path.size() > numbered.size() + 9) return -1;
+  int fd = 0;
+  for (const char digit : path.substr(numbered.size())) {
+    if (digit < '0' || digit > '9') return -1;
+    fd = fd * 10 + (digit - '0');
+  }
+  return fd;
+}
+
+// A descriptor of the open file behind a standard stream or an inherited
+// descriptor, sharing its position: what the shell wrote before the run and
+// writes after it stays in order, and sockets, which have no name to be
+// opened anew by, work too. Refused (EBADF) when it is closed or not open
+// for the access asked for.
+int duplicate_descriptor(int fd, OpenFlags flags) noexcept {
+  const int status = ::fcntl(fd, F_GETFL);
+  const int access = status & O_ACCMODE;
+  if (status == -1 || (flags.read && access == O_WRONLY) || (flags.write && access == O_RDONLY)) {
+    errno = EBADF;
+    return -1;
+  }
+  return ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
 }
 
 }  // namespace
@@ -66,11 +112,15 @@ bool is_standard_output_file(const char* path) noexcept {
 }
 
 int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept {
-  const int fd = retry_on_interrupt([&] { return ::open(path, open_flags(flags), 0666); });
+  const int named = named_descriptor(path);
+  const int fd = named != -1 ? duplicate_descriptor(named, flags)
+                             : retry_on_interrupt([&] { return ::open(path, open_flags(flags), 0666); });
   if (fd == -1) return errno;
   struct stat info {};
   int error = ::fstat(fd, &info) == -1 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-  if (error == 0 && flags.truncate && S_ISREG(info.st_mode)) error = lock_and_empty(fd);
+  if (error == 0 && (flags.truncate || flags.append) && S_ISREG(info.st_mode)) {
+    error = lock_for_writing(fd, flags.truncate);
+  }
   if (error != 0) {
     ::close(fd);
     return error;
@@ -99,6 +149,13 @@ int system_seek(SystemFile file, std::int64_t offset, bool from_end, std::int64_
   return 0;
 }
 
+int system_position(SystemFile file, std::int64_t& position) noexcept {
+  const off_t reached = ::lseek(file, 0, SEEK_CUR);
+  if (reached == -1) return errno;
+  position = static_cast<std::int64_t>(reached);
+  return 0;
+}
+
 int system_length(SystemFile file, std::int64_t& length) noexcept {
   struct stat info {};
   if (::fstat(file, &info) == -1) return errno;
@@ -117,7 +174,8 @@ int system_truncate(SystemFile file, std::int64_t length) noexcept {
 
 void system_stop_blocking(SystemFile file) noexcept {
   const int flags = ::fcntl(file, F_GETFL);
-  if (flags != -1) (void)::fcntl(file, F_SETFL, flags | O_NONBLOCK);
+  if (flags == -1 || (flags & O_NONBLOCK) != 0 || ::fcntl(file, F_SETFL, flags | O_NONBLOCK) == -1) return;
+  if (file >= 0 && file < tracked_descriptors) made_non_blocking[file] = 1;
 }
 
 int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_t length) noexcept {
@@ -132,7 +190,17 @@ int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_
   return 0;
 }
 
-// Don't retry close on EINTR: Linux has released the descriptor already.
-int system_close(SystemFile file) noexcept { return ::close(file) == -1 ? errno : 0; }
+// The open file of a duplicated descriptor outlives this close: its lock
+// ends and its blocking mode comes back here. Don't retry close on EINTR:
+// Linux has released the descriptor already.
+int system_close(SystemFile file) noexcept {
+  (void)lock_open_file(file, F_UNLCK);
+  if (file >= 0 && file < tracked_descriptors && made_non_blocking[file] != 0) {
+    made_non_blocking[file] = 0;
+    const int flags = ::fcntl(file, F_GETFL);
+    if (flags != -1) (void)::fcntl(file, F_SETFL, flags & ~O_NONBLOCK);
+  }
+  return ::close(file) == -1 ? errno : 0;
+}
 
 }  // namespace lumetra

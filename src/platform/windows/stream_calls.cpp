@@ -117,19 +117,20 @@ bool is_standard_output_file(const char* path) noexcept {
   return false;
 }
 
-// A file that is emptied is shared for reading only while it is open: a
-// second writer is refused (EBUSY) before it could empty it.
+// A file that is emptied or appended to is shared for reading only while it
+// is open: a second writer is refused (EBUSY) before it could empty it.
 int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept {
   try {
     const std::wstring name = wide_name(path);
     if (name.empty()) return ENOENT;
-    const DWORD share = flags.truncate ? FILE_SHARE_READ | FILE_SHARE_DELETE : share_all;
+    const bool sole_writer = flags.truncate || flags.append;
+    const DWORD share = sole_writer ? FILE_SHARE_READ | FILE_SHARE_DELETE : share_all;
     const ::HANDLE handle = CreateFileW(name.c_str(), desired_access(flags), share, nullptr, disposition(flags),
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       if (is_directory(name)) return EISDIR;
-      return flags.truncate && error == ERROR_SHARING_VIOLATION ? EBUSY : errno_of_windows_error(error);
+      return sole_writer && error == ERROR_SHARING_VIOLATION ? EBUSY : errno_of_windows_error(error);
     }
     // Devices such as the console have no file index: they count as no file.
     if (!identity_of(handle, identity)) identity = {};
@@ -170,6 +171,13 @@ int system_seek(SystemFile file, std::int64_t offset, bool from_end, std::int64_
   if (SetFilePointerEx(value_handle(file), distance, &reached, from_end ? FILE_END : FILE_BEGIN) == 0) {
     return last_errno();
   }
+  position = reached.QuadPart;
+  return 0;
+}
+
+int system_position(SystemFile file, std::int64_t& position) noexcept {
+  LARGE_INTEGER reached{};
+  if (SetFilePointerEx(value_handle(file), LARGE_INTEGER{}, &reached, FILE_CURRENT) == 0) return last_errno();
   position = reached.QuadPart;
   return 0;
 }
