@@ -92,7 +92,8 @@ void install_runtime_signal(int signal_number, RuntimeError error) noexcept {
   install_signal_handler(signal_number, handle_signal);
 }
 
-// A signal ignored from the start (nohup, a background job) stays ignored.
+// A signal ignored from the start (nohup, a background job of a script,
+// which a shell starts with SIGINT and SIGQUIT ignored) stays ignored.
 void install_unless_ignored(int signal_number, RuntimeError error) noexcept {
   if (!signal_ignored(signal_number)) install_runtime_signal(signal_number, error);
 }
@@ -100,20 +101,24 @@ void install_unless_ignored(int signal_number, RuntimeError error) noexcept {
 }  // namespace
 
 void install_signal_handlers() noexcept {
-  const std::array<std::pair<int, RuntimeError>, 6> table{{
+  // Faults are carried out even when ignored: returning would repeat them.
+  const std::array<std::pair<int, RuntimeError>, 5> faults{{
       {signal_abort, RuntimeError::AbnormalTerminationSignal},
       {signal_floating_point, RuntimeError::FloatingPointErrorSignal},
       {signal_illegal_instruction, RuntimeError::IllegalInstructionSignal},
       {signal_segmentation, RuntimeError::SegmentationViolationSignal},
-      {signal_termination, RuntimeError::TerminationRequestSignal},
-      {signal_interrupt, RuntimeError::InterruptedSignal},
+      {signal_bus_error, RuntimeError::SegmentationViolationSignal},
   }};
-  for (const auto& [signal_number, error] : table) install_runtime_signal(signal_number, error);
+  for (const auto& [signal_number, error] : faults) install_runtime_signal(signal_number, error);
   // A hang-up that no console host takes (standard handles redirected) ends
   // the process as a termination request instead of losing buffered records.
-  install_unless_ignored(signal_hang_up, RuntimeError::TerminationRequestSignal);
-  install_unless_ignored(signal_quit, RuntimeError::QuitRequestSignal);
-  install_runtime_signal(signal_bus_error, RuntimeError::SegmentationViolationSignal);
+  const std::array<std::pair<int, RuntimeError>, 4> requests{{
+      {signal_termination, RuntimeError::TerminationRequestSignal},
+      {signal_interrupt, RuntimeError::InterruptedSignal},
+      {signal_hang_up, RuntimeError::TerminationRequestSignal},
+      {signal_quit, RuntimeError::QuitRequestSignal},
+  }};
+  for (const auto& [signal_number, error] : requests) install_unless_ignored(signal_number, error);
   for (const int signal_number : other_ending_signals()) {
     install_unless_ignored(signal_number, RuntimeError::TerminationRequestSignal);
   }

@@ -5,14 +5,14 @@
 
 namespace lumetra {
 
-// Fills the signal table and installs on_runtime_signal for abort (14),
-// floating-point error (11), illegal instruction (10), segmentation
-// violation (12, also on stack overflow), termination request (13) and
-// interrupt (9), in that order; then hang-up as a termination request (13),
-// quit as a quit request (15), a bus error as a segmentation violation (12)
-// and every other signal that would end the process as a termination
-// request (13). A signal that is ignored when the program starts (as under
-// nohup) stays ignored, the six of the table and the bus error excepted.
+// Fills the signal table and installs on_runtime_signal for the faults abort
+// (14), floating-point error (11), illegal instruction (10), segmentation
+// violation (12, also on stack overflow) and bus error (12); then for the
+// requests termination (13), interrupt (9), hang-up as a termination request
+// (13), quit as a quit request (15), and every other signal that would end
+// the process as a termination request (13). A request that is ignored when
+// the program starts (under nohup, in a script's background job) stays
+// ignored; the faults and the deadline's alarm are always taken.
 // Writes to a closed pipe or beyond the file-size limit fail instead of
 // ending the process.
 void install_signal_handlers() noexcept;

@@ -73,13 +73,18 @@ class SignalledConversionTest(unittest.TestCase):
         self.target = self.folder / "target.txt"
         self.target.unlink(missing_ok=True)
 
-    def start(self, **streams):
-        """Starts lumetra with the names on standard input from a file. It
-        runs at a lower priority, so that on a busy machine the test still
-        sees the target grow and sends its signal before the run is over."""
+    def start(self, ignored=(), **streams):
+        """Starts lumetra with the names on standard input from a file, and
+        the `ignored` signals ignored. It runs at a lower priority, so that on
+        a busy machine the test still sees the target grow and sends its
+        signal before the run is over."""
+        def prepare():
+            os.nice(10)
+            for number in ignored:
+                signal.signal(number, signal.SIG_IGN)
+
         with open(self.folder / "names.txt", "rb") as names:
-            return subprocess.Popen([binary()], cwd=self.folder, stdin=names, preexec_fn=lambda: os.nice(10),
-                                    **streams)
+            return subprocess.Popen([binary()], cwd=self.folder, stdin=names, preexec_fn=prepare, **streams)
 
     def wait_for_records_on_disk(self, process, share=0.0):
         """Waits until more than `share` of the whole target is on disk."""
@@ -129,6 +134,21 @@ class SignalledConversionTest(unittest.TestCase):
                 self.assertEqual((process.returncode, stderr), (code, message))
                 self.assertEqual(stdout, BANNER + CONVERTING)
                 self.assert_whole_records_on_disk()
+
+    def test_requests_ignored_at_start_stay_ignored(self):
+        """A shell starts the background jobs of a script with SIGINT and
+        SIGQUIT ignored, nohup with SIGHUP ignored: Ctrl+C on the terminal
+        or the hang-up must not end them."""
+        for signal_number in [signal.SIGINT, signal.SIGTERM, signal.SIGQUIT, signal.SIGHUP, signal.SIGUSR1]:
+            with self.subTest(signal=signal_number.name):
+                self.target.unlink(missing_ok=True)
+                with self.start(ignored=[signal_number], stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+                    self.wait_for_records_on_disk(process, 0.1)
+                    process.send_signal(signal_number)
+                    process.send_signal(signal_number)
+                    stdout, stderr = process.communicate(timeout=60)
+                self.assertEqual((process.returncode, stdout, stderr), (0, finished_output(LINE_COUNT), b""))
+                self.assertEqual(self.target.read_bytes(), self.expected)
 
     def test_output_pipe_closed_by_its_reader(self):
         with self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
