@@ -1,8 +1,8 @@
 """The names as arguments on a real terminal (tmux, 80 x 25): no key wait at
 the end, no log read from the terminal, records shown on the terminal kept
 in view, and the progress of a long conversion on the "Konvertiere..." line,
-shown while it runs, gone from the final screen, never shown when standard
-error is redirected.
+shown while it runs, gone from the final screen, kept above an abort
+message, never shown when standard error is redirected.
 
 A conversion is made long by stopping the program (SIGSTOP) for more than a
 second at a time, so that the test needs no log of many gigabytes.
@@ -65,18 +65,24 @@ class Run:
             time.sleep(0.01)
         raise AssertionError("timed out waiting for %s\n%s" % (what, self.screen()))
 
-    def pause_and_look(self, enough):
+    def pause_and_look(self, enough, before_continuing=None):
         """Runs the conversion in short slices between pauses longer than a
         second, looking at the screen in each pause, until enough(screens)
-        or the end; returns the screens seen."""
+        or the end; returns the screens seen. Once there are enough, the
+        program gets the signal before_continuing, if any, while it is still
+        stopped."""
         shell = self.tmux("display", "-p", "-t", "main", "#{pane_pid}").strip()
         program = int(self.wait_for(lambda: subprocess.run(["pgrep", "-P", shell], capture_output=True,
                                                            text=True).stdout.split(), "the program to start")[0])
         self.wait_for(lambda: "Konvertiere..." in self.screen() or self.ended(), "the conversion to start")
         screens = []
-        while not self.ended() and not enough(screens):
+        while not self.ended():
             os.kill(program, signal.SIGSTOP)
             screens.append(self.screen())
+            if enough(screens):
+                if before_continuing:
+                    os.kill(program, before_continuing)
+                break
             time.sleep(PAUSE)
             os.kill(program, signal.SIGCONT)
             time.sleep(0.01)
@@ -138,6 +144,18 @@ class ArgumentsOnTerminalTest(unittest.TestCase):
         self.assertFalse([screen for screen in screens if "MB/s" in screen], "progress with standard error redirected")
         self.assertEqual(quiet.exit_code(), 0)
         self.assertEqual(quiet.screen(colours=True), with_progress, "the final screen differs")
+
+    def test_progress_stays_above_the_abort_message(self):
+        """Stopped by a request, the conversion keeps the progress it showed
+        last: it tells how far the conversion came."""
+        run = self.start("log.csv out.txt", LONG_LOG)
+        run.pause_and_look(lambda screens: "MB/s" in screens[-1], before_continuing=signal.SIGTERM)
+        self.assertEqual(run.exit_code(), 13)
+        rows = [row.rstrip() for row in run.screen().splitlines()]
+        converting = next(index for index, row in enumerate(rows) if row.startswith("  Konvertiere..."))
+        self.assertRegex(rows[converting], r"^  Konvertiere\.\.\.  +\d+ %  \d+ MB/s$")
+        self.assertEqual(rows[converting + 1:converting + 3],
+                         ["", 'Aborting due to runtime error 13 ("termination request" signal) in lumetra::()'])
 
 
 if __name__ == "__main__":
