@@ -83,10 +83,11 @@ bool is_console_name(std::string_view path) noexcept {
 }
 
 // True when path is a file that one of the file slots has open. Opening it
-// again for writing would empty or overwrite what is being read.
+// again for writing would empty or overwrite what is being read; a socket
+// takes what is written apart from what it delivers.
 bool open_in_a_slot(const char* path) noexcept {
   FileIdentity identity;
-  if (path_identity(path, identity) != 0) return false;
+  if (path_identity(path, identity) != 0 || identity.socket) return false;
   for (FileNumber number = first_file_number; number <= last_file_number; ++number) {
     const FileSlot& slot = *slot_for_number(number);
     if (slot.stream != nullptr && slot.stream->identity() == identity) return true;

@@ -19,6 +19,8 @@ inline constexpr std::size_t crt_stream_smallest_buffer = 16;
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
+  // A socket carries what is read from it and what is written to it apart.
+  bool socket = false;
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 

@@ -19,8 +19,12 @@ RECORDS = b"$1;1;29730;12,5;230,1;0,98;0\r\n$1;1;43200;1;2;3;0\r\n$1;1;86399;4;5
 
 
 def receive_all(connection, into):
+    """What the other end sends until it closes (or resets) the connection."""
     while True:
-        data = connection.recv(65536)
+        try:
+            data = connection.recv(65536)
+        except ConnectionResetError:
+            return
         if not data:
             return
         into.append(data)
@@ -49,6 +53,20 @@ class SocketTest(LumetraCase):
             result = self.run_arguments("-", "target.txt", stdin=theirs)
         self.assertEqual((result.code, result.stdout, result.stderr), (0, finished_output(3), b""))
         self.assertEqual(self.read("target.txt"), RECORDS)
+
+    def test_one_socket_as_source_and_target(self):
+        """inetd and socat's EXEC hand a program one socket as standard input
+        and output: the log comes in and the records go back on it, which is
+        no target that is the source."""
+        ours, theirs = socket.socketpair()
+        with ours, theirs:
+            ours.sendall(LOG)
+            ours.shutdown(socket.SHUT_WR)
+            result = self.run_arguments("-", "-", stdin=theirs, stdout=theirs)
+            theirs.close()
+            received = []
+            receive_all(ours, received)
+        self.assertEqual((result.code, result.stderr, b"".join(received)), (0, finished_output(3), RECORDS))
 
 
 class SharedOpenFileTest(LumetraCase):

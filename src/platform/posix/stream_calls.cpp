@@ -30,7 +30,7 @@ auto retry_on_interrupt(Call call) noexcept {
 }
 
 FileIdentity identity_of(const struct stat& info) noexcept {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), S_ISSOCK(info.st_mode)};
 }
 
 // Emptying is left to lock_and_empty, once the lock is held.
