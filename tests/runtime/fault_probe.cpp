@@ -15,7 +15,9 @@
 //           two pieces, until a signal ends the process; memory: a long
 //           line converted while memory runs out
 // Exits with 100 when the way did not end the process.
+#if !defined(_WIN32)
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <cstdlib>
@@ -51,6 +53,20 @@ void report_file_on_disk(std::string_view moment) {
 void report_before_inner_step() { report_file_on_disk("before the inner exit step"); }
 void report_between_steps() { report_file_on_disk("between the exit steps"); }
 void send_termination_request() { (void)std::raise(SIGTERM); }
+
+#if defined(_WIN32)
+void bound_stack() {}  // the main thread's stack is fixed at link time
+#else
+// A bounded stack, so that the overflow comes soon even under an unlimited
+// stack size.
+void bound_stack() {
+  rlimit stack_limit{};
+  if (getrlimit(RLIMIT_STACK, &stack_limit) == 0 && stack_limit.rlim_cur > (8 << 20)) {
+    stack_limit.rlim_cur = 8 << 20;
+    (void)setrlimit(RLIMIT_STACK, &stack_limit);
+  }
+}
+#endif
 
 volatile bool keep_recursing = true;
 
@@ -141,13 +157,7 @@ __attribute__((no_sanitize("undefined"))) void end_the_way(std::string_view way)
   } else if (way == "abort") {
     std::abort();
   } else if (way == "overflow") {
-    // A bounded stack, so that the overflow comes soon even under an
-    // unlimited stack size.
-    rlimit stack_limit{};
-    if (getrlimit(RLIMIT_STACK, &stack_limit) == 0 && stack_limit.rlim_cur > (8 << 20)) {
-      stack_limit.rlim_cur = 8 << 20;
-      (void)setrlimit(RLIMIT_STACK, &stack_limit);
-    }
+    bound_stack();
     (void)recurse(0);
   } else if (way == "held") {
     register_exit_handler(send_termination_request);
