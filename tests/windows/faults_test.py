@@ -90,6 +90,15 @@ class FaultProbeTest(unittest.TestCase):
         self.assertEqual(self.run_probe("none", "segfault"),
                          (12, abort_message(SEGMENTATION, b""), probe_records()))
 
+    # Ctrl+Break while the exit handlers run is held back: the chosen error
+    # stays, its message is written once, the records reach the file.
+    def test_a_request_during_the_exit_is_held_back(self):
+        out_of_bounds = (6, b"out of bounds array access")
+        for lines, records in [((), probe_records()), (("50",), converted_records(50))]:
+            with self.subTest(lines=lines):
+                self.assertEqual(self.run_probe("lumetra", "held", *lines),
+                                 (6, abort_message(out_of_bounds), records))
+
     # The probe writes each record in two pieces, so an event that came
     # between them would tear the record if it were not held back.
     def test_control_events_wait_until_the_record_is_whole(self):
