@@ -135,14 +135,11 @@ class WineConsoleTest(PaneTest):
 
     # ---- Ending a conversion from outside ------------------------------------------
 
-    def convert_large_log(self, start):
+    def write_large_log(self):
         with open(os.path.join(self.folder, "large.csv"), "wb") as file:
             file.write(b"Zeit;Leistung;Spannung;Strom\n")
             for _ in range(LARGE_LOG_PIECES):
                 file.write(LARGE_LOG_PIECE)
-        pane = start("large.csv", "out.txt")
-        pane.wait_for_text("Konvertiere...")
-        return pane
 
     def assert_whole_records(self):
         records = self.read("out.txt")
@@ -153,16 +150,20 @@ class WineConsoleTest(PaneTest):
         self.assertEqual(records, whole)
 
     def test_ctrl_c_during_a_conversion_leaves_whole_records(self):
-        pane = self.convert_large_log(self.start_program)
+        self.write_large_log()
+        pane = self.start_program("large.csv", "out.txt")
+        pane.wait_for_text("Konvertiere...")
         pane.keys("C-c")
         self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
         self.assertEqual(self.errors(), INTERRUPTED)
         self.assert_whole_records()
 
     def test_break_and_close_during_a_conversion_leave_whole_records(self):
+        self.write_large_log()
         for event in ["break", "close"]:
             with self.subTest(event=event):
-                pane = self.convert_large_log(lambda *names: self.start_with_event(event, *names))
+                pane = self.start_with_event(event, "large.csv", "out.txt")
+                pane.wait_for_text("Konvertiere...")
                 self.send_event()
                 self.assertEqual(pane.wait_for_exit(END_LIMIT), 13)
                 self.assertEqual(self.errors(), TERMINATED)
