@@ -7,7 +7,8 @@
 //   in the converter's batch), and then the probe ends the way asked.
 //   MODULE  lumetra (module "lumetra", function "") or none (neither set)
 //   WAY     segfault | divide | illegal | abort | overflow: a real fault;
-//           held: an exit handler that sends itself SIGTERM, then error 6;
+//           held: an exit handler that sends itself SIGTERM (Ctrl+Break on
+//           Windows), then error 6;
 //           twice: a second runtime_initialise, exit handlers around a
 //           second exit step reporting whether the file is on disk, then
 //           error 6; end: the normal end (code 0); endless: records
@@ -15,7 +16,9 @@
 //           two pieces, until a signal ends the process; memory: a long
 //           line converted while memory runs out
 // Exits with 100 when the way did not end the process.
+#if !defined(_WIN32)
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <cstdlib>
@@ -31,6 +34,11 @@
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -50,7 +58,34 @@ void report_file_on_disk(std::string_view moment) {
 
 void report_before_inner_step() { report_file_on_disk("before the inner exit step"); }
 void report_between_steps() { report_file_on_disk("between the exit steps"); }
+#if defined(_WIN32)
+// As a console delivers Ctrl+Break: a thread of the process starts in the
+// system's control routine. Waiting for it, as raise waits for the handler.
+void send_termination_request() {
+  const FARPROC routine = GetProcAddress(GetModuleHandleA("kernelbase.dll"), "CtrlRoutine");
+  const HANDLE thread =
+      CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(routine)),
+                   reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_BREAK_EVENT)), 0, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+#else
 void send_termination_request() { (void)std::raise(SIGTERM); }
+#endif
+
+#if defined(_WIN32)
+void bound_stack() {}  // the main thread's stack is fixed at link time
+#else
+// A bounded stack, so that the overflow comes soon even under an unlimited
+// stack size.
+void bound_stack() {
+  rlimit stack_limit{};
+  if (getrlimit(RLIMIT_STACK, &stack_limit) == 0 && stack_limit.rlim_cur > (8 << 20)) {
+    stack_limit.rlim_cur = 8 << 20;
+    (void)setrlimit(RLIMIT_STACK, &stack_limit);
+  }
+}
+#endif
 
 volatile bool keep_recursing = true;
 
@@ -141,13 +176,7 @@ __attribute__((no_sanitize("undefined"))) void end_the_way(std::string_view way)
   } else if (way == "abort") {
     std::abort();
   } else if (way == "overflow") {
-    // A bounded stack, so that the overflow comes soon even under an
-    // unlimited stack size.
-    rlimit stack_limit{};
-    if (getrlimit(RLIMIT_STACK, &stack_limit) == 0 && stack_limit.rlim_cur > (8 << 20)) {
-      stack_limit.rlim_cur = 8 << 20;
-      (void)setrlimit(RLIMIT_STACK, &stack_limit);
-    }
+    bound_stack();
     (void)recurse(0);
   } else if (way == "held") {
     register_exit_handler(send_termination_request);

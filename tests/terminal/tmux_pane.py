@@ -62,6 +62,10 @@ class Pane:
     def text(self, literal):
         self.tmux("send-keys", "-t", "main", "-l", literal)
 
+    def bytes(self, *hex_bytes):
+        """Types bytes given in hexadecimal, as they are."""
+        self.tmux("send-keys", "-t", "main", "-H", *hex_bytes)
+
     def escape(self):
         self.keys("Escape")
         time.sleep(ESCAPE_PAUSE)

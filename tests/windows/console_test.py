@@ -1,107 +1,109 @@
 """lumetra.exe in wine's console on a real terminal (tmux, 80 x 25).
 
-Runs $LUMETRA_BINARY through $LUMETRA_RUNNER (wine) in a tmux pane, types
-the file names with editing keys and reads the screen with its colours.
-Wine's console reads Home and End only as the xterm sequences CSI H and
-CSI F, so those two are typed as bytes.
+Runs $LUMETRA_BINARY through $LUMETRA_RUNNER (wine) in a tmux pane of the
+terminal tests' harness, types the file names with editing keys and reads
+the screen with its colours. Wine's console reads Home and End only as the
+xterm sequences CSI H and CSI F, so those two are typed as bytes.
+
+Ending from outside: Ctrl+C is typed; wine's console has no Ctrl+Break key
+and sends no close event, so control_event.exe ($LUMETRA_CONTROL_EVENT)
+starts the program and delivers those events the way Windows does.
 """
 
 import os
 import shlex
-import shutil
-import subprocess
-import tempfile
+import sys
 import time
 import unittest
 
-TMUX = shutil.which("tmux")
-BINARY = os.environ.get("LUMETRA_BINARY", "")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "terminal"))
+from tmux_pane import BINARY, PaneTest, needs_terminal  # noqa: E402
+from wine_client import program_errors  # noqa: E402
+
 RUNNER = os.environ.get("LUMETRA_RUNNER", "")
+CONTROL_EVENT = os.environ.get("LUMETRA_CONTROL_EVENT", "")
 SOURCE = b"Zeit;Wert1;Wert2;Wert3\r\n12:00:01;1.5;2;3\r\n12:00:02;4;5;6\r\n"
 HOME = ("1b", "5b", "48")
 END = ("1b", "5b", "46")
 # Wine's first start in a prefix, and its start on a loaded machine, take seconds.
 START_LIMIT = 60
+END_LIMIT = 30
 
 
-class WinePane:
-    """A tmux server with one pane running lumetra.exe under wine in a folder;
-    the shell notes its exit code and standard error goes to a file."""
-
-    def __init__(self, folder):
-        self.folder = folder
-        self.socket = "lumetra-windows-%d-%d" % (os.getpid(), id(self))
-        config = os.path.join(folder, ".tmux.conf")
-        with open(config, "w") as file:
-            file.write("set -g remain-on-exit on\n")
-        command = "env LANG=C.UTF-8 %s %s 2>errors.txt; echo $? > exit-code" % (RUNNER, shlex.quote(BINARY))
-        self.tmux("-f", config, "new-session", "-d", "-s", "main", "-x", "80", "-y", "25", "-c", folder, command)
-
-    def tmux(self, *arguments):
-        return subprocess.run([TMUX, "-u", "-L", self.socket, *arguments], check=True, capture_output=True,
-                              text=True).stdout
-
-    def close(self):
-        subprocess.run([TMUX, "-L", self.socket, "kill-server"], capture_output=True, check=False)
-
-    def keys(self, *names):
-        self.tmux("send-keys", "-t", "main", *names)
-
-    def text(self, literal):
-        self.tmux("send-keys", "-t", "main", "-l", literal)
-
-    def bytes(self, *hex_bytes):
-        self.tmux("send-keys", "-t", "main", "-H", *hex_bytes)
-
-    def screen(self, colours=False):
-        return self.tmux("capture-pane", "-p", "-t", "main", *(["-e"] if colours else ["-N"]))
-
-    def exit_code(self):
-        path = os.path.join(self.folder, "exit-code")
-        if not os.path.exists(path) or os.path.getsize(path) == 0:
-            return None
-        with open(path) as file:
-            return int(file.read())
-
-    def wait_for(self, condition, what, limit=15.0):
-        deadline = time.monotonic() + limit
-        while time.monotonic() < deadline:
-            if condition():
-                return
-            time.sleep(0.05)
-        raise AssertionError("timed out waiting for %s; screen:\n%s" % (what, self.screen()))
-
-    def wait_for_text(self, text, limit=15.0):
-        self.wait_for(lambda: text in self.screen(), repr(text), limit)
-
-    def wait_for_exit(self):
-        self.wait_for(lambda: self.exit_code() is not None, "the end of the program", 30)
-        return self.exit_code()
+def abort_message(number, text):
+    return b"\r\nAborting due to runtime error %d (%s) in lumetra::()\r\n\r\n" % (number, text)
 
 
-@unittest.skipUnless(TMUX and BINARY and RUNNER, "needs tmux, LUMETRA_BINARY and LUMETRA_RUNNER")
-class WineConsoleTest(unittest.TestCase):
-    def setUp(self):
-        self._folder = tempfile.TemporaryDirectory(prefix="lumetra-windows-")
-        self.folder = self._folder.name
-        with open(os.path.join(self.folder, "M\u00e4rz.csv"), "wb") as file:
-            file.write(SOURCE)
-        self.pane = WinePane(self.folder)
-        self.pane.wait_for_text("Quelldatei:", START_LIMIT)
+INTERRUPTED = abort_message(9, b'"interrupted" signal')
+TERMINATED = abort_message(13, b'"termination request" signal')
 
-    def tearDown(self):
-        self.pane.close()
-        self._folder.cleanup()
+
+def large_log_record(n):
+    return b"$1;1;43200;%03d,5;;;0\r\n" % n
+
+
+# A log of 400 million lines that converts for seconds under wine: mostly
+# empty lines, which cost a conversion step each but make no record, and
+# one numbered data line in every thousand.
+LARGE_LOG_PIECE = b"".join(b"\n" * 999 + b"120000;%03d.5\n" % n for n in range(1000))
+LARGE_LOG_PIECES = 400
+LARGE_LOG_RECORDS = b"".join(large_log_record(n) for n in range(1000))
+
+
+def windows_program(*arguments):
+    """The shell command that runs lumetra.exe (or control_event.exe with
+    lumetra.exe and its arguments) under wine, standard error to errors.txt."""
+    words = [RUNNER] + [shlex.quote(word) for word in arguments]
+    return "env LANG=C.UTF-8 %s 2>errors.txt" % " ".join(words)
+
+
+@needs_terminal
+@unittest.skipUnless(RUNNER, "needs LUMETRA_RUNNER, the runner of Windows programs")
+class WineConsoleTest(PaneTest):
+    def start_program(self, *arguments):
+        pane = self.start(windows_program(BINARY, *arguments))
+        pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+        return pane
+
+    def start_with_event(self, event, *arguments):
+        """lumetra.exe under control_event.exe, which delivers the event once
+        the file "cue" exists."""
+        pane = self.start(windows_program(CONTROL_EVENT, "cue", event, BINARY, *arguments))
+        pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+        return pane
+
+    def send_event(self):
+        self.write_file("cue", "")
+
+    def read(self, name):
+        with open(os.path.join(self.folder, name), "rb") as file:
+            return file.read()
+
+    def errors(self):
+        return program_errors(self.read("errors.txt"))
+
+    def type_names(self, source, target):
+        self.pane.wait_for_text("Quelldatei:")
+        self.pane.text(source)
+        self.pane.keys("Enter")
+        self.pane.wait_for_text("Zieldatei:")
+        self.pane.text(target)
+        self.pane.keys("Enter")
 
     def test_banner_in_yellow_and_prompts(self):
-        rows = self.pane.screen(colours=True).splitlines()
+        pane = self.start_program()
+        pane.wait_for_text("Quelldatei:")
+        rows = pane.screen(colours=True).splitlines()
         banner = next(row for row in rows if "Photovoltaik-Datenkonverter" in row)
         self.assertIn("\x1b[93m", banner.split("Photovoltaik")[0], "yellow before the banner")
         self.assertEqual(rows.index(banner), 1, "the banner stands on the second row")
-        self.assertEqual(self.pane.screen().splitlines()[3].rstrip(), "  Quelldatei:")
+        self.assertEqual(pane.rows()[3], "  Quelldatei:")
 
     def test_typed_names_with_editing_keys_and_the_final_wait(self):
-        pane = self.pane
+        with open(os.path.join(self.folder, "M\u00e4rz.csv"), "wb") as file:
+            file.write(SOURCE)
+        pane = self.start_program()
+        pane.wait_for_text("Quelldatei:")
         pane.text("Mrz.csvv")
         pane.keys("BSpace", *["Left"] * 6)
         pane.text("\u00e4")
@@ -117,20 +119,69 @@ class WineConsoleTest(unittest.TestCase):
         screen = pane.screen()
         self.assertIn("  Quelldatei:  M\u00e4rz.csv\n", screen)
         self.assertIn("  Zieldatei:   out.txt\n", screen)
-        with open(os.path.join(self.folder, "out.txt"), "rb") as file:
-            self.assertEqual(file.read(), b"$1;1;43201;1,5;2;3;0\r\n$1;1;43202;4;5;6;0\r\n")
+        self.assertEqual(self.read("out.txt"), b"$1;1;43201;1,5;2;3;0\r\n$1;1;43202;4;5;6;0\r\n")
         time.sleep(0.5)
-        self.assertIsNone(pane.exit_code(), "waits for a key after the summary")
+        self.assertFalse(pane.dead(), "waits for a key after the summary")
         pane.text("x")
-        self.assertEqual(pane.wait_for_exit(), 0)
+        self.assertEqual(pane.wait_for_exit(END_LIMIT), 0)
 
     def test_ctrl_c_at_a_prompt_ends_with_9(self):
-        self.pane.text("abc")
-        self.pane.keys("C-c")
-        self.assertEqual(self.pane.wait_for_exit(), 9)
-        with open(os.path.join(self.folder, "errors.txt"), "rb") as file:
-            self.assertEqual(file.read(),
-                             b'\r\nAborting due to runtime error 9 ("interrupted" signal) in lumetra::()\r\n\r\n')
+        pane = self.start_program()
+        pane.wait_for_text("Quelldatei:")
+        pane.text("abc")
+        pane.keys("C-c")
+        self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
+        self.assertEqual(self.errors(), INTERRUPTED)
+
+    # ---- Ending a conversion from outside ------------------------------------------
+
+    def write_large_log(self):
+        with open(os.path.join(self.folder, "large.csv"), "wb") as file:
+            file.write(b"Zeit;Leistung;Spannung;Strom\n")
+            for _ in range(LARGE_LOG_PIECES):
+                file.write(LARGE_LOG_PIECE)
+
+    def assert_whole_records(self):
+        records = self.read("out.txt")
+        count = len(records) // len(large_log_record(0))
+        self.assertGreater(count, 0, "records were converted before the end")
+        self.assertLess(count, LARGE_LOG_PIECES * 1000, "the conversion was ended before its end")
+        whole = LARGE_LOG_RECORDS * (count // 1000) + LARGE_LOG_RECORDS[:len(large_log_record(0)) * (count % 1000)]
+        self.assertEqual(records, whole)
+
+    def test_ctrl_c_during_a_conversion_leaves_whole_records(self):
+        self.write_large_log()
+        pane = self.start_program("large.csv", "out.txt")
+        pane.wait_for_text("Konvertiere...")
+        pane.keys("C-c")
+        self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
+        self.assertEqual(self.errors(), INTERRUPTED)
+        self.assert_whole_records()
+
+    def test_break_and_close_during_a_conversion_leave_whole_records(self):
+        self.write_large_log()
+        for event in ["break", "close"]:
+            with self.subTest(event=event):
+                pane = self.start_with_event(event, "large.csv", "out.txt")
+                pane.wait_for_text("Konvertiere...")
+                self.send_event()
+                self.assertEqual(pane.wait_for_exit(END_LIMIT), 13)
+                self.assertEqual(self.errors(), TERMINATED)
+                self.assert_whole_records()
+                pane.close()
+                os.remove(os.path.join(self.folder, "cue"))
+
+    # The close handler's key ends the final wait; the run still ends as a
+    # termination request, not as a normal end.
+    def test_closing_the_console_during_the_final_wait_ends_with_13(self):
+        self.write_file("source.csv", SOURCE.decode())
+        pane = self.start_with_event("close")
+        self.type_names("source.csv", "out.txt")
+        pane.wait_for_text("Es wurden 2 Datens\u00e4tze geschrieben.")
+        self.send_event()
+        self.assertEqual(pane.wait_for_exit(END_LIMIT), 13)
+        self.assertEqual(self.errors(), TERMINATED)
+        self.assertEqual(self.read("out.txt"), b"$1;1;43201;1,5;2;3;0\r\n$1;1;43202;4;5;6;0\r\n")
 
 
 if __name__ == "__main__":
