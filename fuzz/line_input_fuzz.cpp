@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -25,11 +24,12 @@ void redirect_standard_input(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY);
   fuzz_check(fd >= 0 && ::dup2(fd, 0) == 0, "standard input is redirected");
   ::close(fd);
-  fuzz_check(std::fseek(stdin, 0, SEEK_SET) == 0, "standard input starts anew");
-  std::clearerr(stdin);
 }
 
-bool input_consumed() { return std::feof(stdin) != 0 && console_slot().put_back_count == 0; }
+// Every byte read from standard input, none of them handed back.
+bool input_consumed(std::size_t size) {
+  return ::lseek(0, 0, SEEK_CUR) == static_cast<off_t>(size) && console_slot().put_back_count == 0;
+}
 
 }  // namespace
 }  // namespace lumetra
@@ -52,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz_check(read_text_field(field) == 0, "read_text_field succeeds");
     fuzz_check(field.size() <= field_size, "a field holds at most field_size bytes");
     fuzz_check(field.view().find('\0') == std::string_view::npos, "a field holds no zero byte");
-  } while (!input_consumed());
+  } while (!input_consumed(size));
   return 0;
 }

@@ -99,6 +99,17 @@ class SharedOpenFileTest(LumetraCase):
         self.assertEqual(self.read("target.txt"), RECORDS)
         self.assertEqual(end, len(b"read before\r\n" + LOG))
 
+    def test_names_and_then_the_log_on_standard_input(self):
+        """The names piped in, the log after them in the same stream, read
+        as /dev/stdin: nothing of the log is taken with the names."""
+        log = HEADER + b"".join(b"120000;%d;2;3\r\n" % n for n in range(2000))
+        records = b"".join(b"$1;1;43200;%d;2;3;0\r\n" % n for n in range(2000))
+        for stdin in ["pipe", "file"]:
+            with self.subTest(stdin=stdin):
+                result = self.run_names(b"/dev/stdin\ntarget.txt\n" + log, stdin=stdin)
+                self.assertEqual((result.code, result.stdout, result.stderr), (0, finished_output(2000), b""))
+                self.assertEqual(self.read("target.txt"), records)
+
     def test_a_stalled_pipe_is_left_blocking_for_those_who_share_it(self):
         """SIGTERM while the reader of standard output has stopped reading:
         the run ends after the two seconds a request waits, and the pipe it
