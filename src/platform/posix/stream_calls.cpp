@@ -33,7 +33,7 @@ FileIdentity identity_of(const struct stat& info) noexcept {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), S_ISSOCK(info.st_mode)};
 }
 
-// Emptying is left to lock_and_empty, once the lock is held.
+// Emptying is left to lock_for_writing, once the lock is held.
 int open_flags(OpenFlags flags) noexcept {
   int result = flags.read && flags.write ? O_RDWR : flags.write ? O_WRONLY : O_RDONLY;
   if (flags.create) result |= O_CREAT;
@@ -198,7 +198,7 @@ int system_close(SystemFile file) noexcept {
   if (file >= 0 && file < tracked_descriptors && made_non_blocking[file] != 0) {
     made_non_blocking[file] = 0;
     const int flags = ::fcntl(file, F_GETFL);
-    if (flags != -1) (void)::fcntl(file, F_SETFL, flags & ~O_NONBLOCK);
+    if (flags != -1) (void)::fcntl(file, F_SETFL, flags & ~O_NONBLOCK);  // nothing more to do about a failure
   }
   return ::close(file) == -1 ? errno : 0;
 }
