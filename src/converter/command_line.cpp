@@ -3,6 +3,7 @@
 #include "converter/command_line.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "console/line_input.h"
 #include "lumetra_version.h"
@@ -25,7 +26,7 @@ constexpr std::string_view usage_text =
     "standard output, and the messages then go to standard error.\n"
     "\n"
     "Exit status: 0 converted (also for an empty source), 1 to 15 the runtime\n"
-    "error that stopped it, 64 wrong usage.\n"
+    "error that stopped it, 64 wrong usage, 74 this text could not be written.\n"
     "Manual: man lumetra\n";
 
 constexpr std::string_view usage_hint = "Try 'lumetra --help' for more information.\n";
@@ -50,6 +51,19 @@ CommandLine read_option(std::string_view option) noexcept {
   if (option == "--help" || option == "-h") return command_of(CommandForm::Help);
   if (option == "--version") return command_of(CommandForm::Version);
   return command_of(CommandForm::UsageError, "unknown option", option);
+}
+
+// Ends the program after the usage or the version went to standard output;
+// when they could not be written (a full disk, a closed pipe), that is said
+// on standard error and the status is the output error's.
+[[noreturn]] void answer_on_standard_output(std::initializer_list<std::string_view> parts) noexcept {
+  for (const std::string_view part : parts) {
+    if (!write_standard_output(part)) {
+      write_standard_error("lumetra: write error on standard output\n");
+      terminate_with_code(exit_output_error);
+    }
+  }
+  terminate_with_code(0);
 }
 
 }  // namespace
@@ -93,16 +107,8 @@ std::string_view argument_name(std::string_view argument) noexcept {
 }
 
 void answer_command_line(const CommandLine& command) noexcept {
-  if (command.form == CommandForm::Help) {
-    write_standard_output(usage_text);
-    terminate_with_code(0);
-  }
-  if (command.form == CommandForm::Version) {
-    write_standard_output("lumetra ");
-    write_standard_output(program_version);
-    write_standard_output("\n");
-    terminate_with_code(0);
-  }
+  if (command.form == CommandForm::Help) answer_on_standard_output({usage_text});
+  if (command.form == CommandForm::Version) answer_on_standard_output({"lumetra ", program_version, "\n"});
   for (const std::string_view part : {std::string_view("lumetra: "), command.fault, std::string_view(" '"),
                                       command.culprit, std::string_view("'\n"), usage_hint}) {
     write_standard_error(part);

@@ -20,6 +20,8 @@ struct CommandLine {
 
 // Exit status of a usage error (EX_USAGE); no runtime error has this number.
 inline constexpr std::int32_t exit_usage = 64;
+// The usage or the version could not be written (EX_IOERR).
+inline constexpr std::int32_t exit_output_error = 74;
 
 // The argument standing for standard input (as source) or output (as target).
 inline constexpr std::string_view standard_stream_argument = "-";
@@ -40,7 +42,8 @@ inline constexpr std::string_view standard_stream_argument = "-";
 
 // The answer to --help (usage on standard output, exit 0), --version
 // ("lumetra 1.x.y", exit 0) or a usage error (one line and the hint to
-// --help on standard error, exit 64).
+// --help on standard error, exit 64); exit 74 when the usage or the version
+// cannot be written.
 [[noreturn]] void answer_command_line(const CommandLine& command) noexcept;
 
 }  // namespace lumetra

@@ -20,8 +20,9 @@ void register_exit_handler(void (*handler)()) noexcept;
 // Writes the bytes unchanged to standard error (descriptor 2); safe in a
 // signal handler.
 void write_standard_error(std::string_view bytes) noexcept;
-// Writes the bytes unchanged to standard output.
-void write_standard_output(std::string_view bytes) noexcept;
+// Writes the bytes unchanged to standard output; false when they could not
+// all be written.
+[[nodiscard]] bool write_standard_output(std::string_view bytes) noexcept;
 
 }  // namespace lumetra
 

@@ -36,6 +36,14 @@ class OptionTest(LumetraCase):
     def test_version_is_the_project_version(self):
         self.assert_run(self.run_arguments("--version"), b"lumetra " + project_version() + b"\n")
 
+    def test_help_and_version_that_cannot_be_written_are_an_output_error(self):
+        if not os.path.exists("/dev/full"):
+            self.skipTest("no /dev/full")
+        for option in ["--help", "--version"]:
+            with self.subTest(option=option), open("/dev/full", "wb") as full:
+                result = self.run_arguments(option, stdout=full)
+                self.assertEqual((result.code, result.stderr), (74, b"lumetra: write error on standard output\n"))
+
     def test_usage_errors_exit_64_with_one_line_and_the_hint(self):
         self.write("a.csv", LOG)
         cases = [

@@ -16,13 +16,14 @@ namespace {
 
 unsigned closed_at_start = 0;  // bit n: descriptor n was closed
 
-void write_everything(int fd, std::string_view bytes) noexcept {
+bool write_everything(int fd, std::string_view bytes) noexcept {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;  // nothing more can be done about a failing standard stream
+    if (written <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
+  return true;
 }
 
 }  // namespace
@@ -41,9 +42,10 @@ bool standard_descriptor_was_closed(int fd) noexcept {
   return fd >= 0 && fd < 3 && (closed_at_start & (1u << fd)) != 0;
 }
 
-void write_standard_error(std::string_view bytes) noexcept { write_everything(STDERR_FILENO, bytes); }
+// Nothing more can be done about a failing standard error.
+void write_standard_error(std::string_view bytes) noexcept { (void)write_everything(STDERR_FILENO, bytes); }
 
-void write_standard_output(std::string_view bytes) noexcept { write_everything(STDOUT_FILENO, bytes); }
+bool write_standard_output(std::string_view bytes) noexcept { return write_everything(STDOUT_FILENO, bytes); }
 
 }  // namespace lumetra
 

@@ -17,22 +17,24 @@ namespace lumetra {
 
 namespace {
 
-void write_everything(::DWORD handle, std::string_view bytes) noexcept {
+bool write_everything(::DWORD handle, std::string_view bytes) noexcept {
   const ::HANDLE stream = ::GetStdHandle(handle);
   while (!bytes.empty()) {
     ::DWORD written = 0;
     if (::WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) == 0 || written == 0) {
-      return;  // nothing more can be done about a failing standard stream
+      return false;
     }
     bytes.remove_prefix(written);
   }
+  return true;
 }
 
 }  // namespace
 
-void write_standard_error(std::string_view bytes) noexcept { write_everything(STD_ERROR_HANDLE, bytes); }
+// Nothing more can be done about a failing standard error.
+void write_standard_error(std::string_view bytes) noexcept { (void)write_everything(STD_ERROR_HANDLE, bytes); }
 
-void write_standard_output(std::string_view bytes) noexcept { write_everything(STD_OUTPUT_HANDLE, bytes); }
+bool write_standard_output(std::string_view bytes) noexcept { return write_everything(STD_OUTPUT_HANDLE, bytes); }
 
 // Windows has no hang-up, quit or bus error: a closing console comes as a
 // termination request. The numbers are the ones POSIX systems use; none of
