@@ -55,9 +55,11 @@ class KeyBuffer {
   bool key_arrived_ = false;
 };
 
+// Never destroyed: the console's close handler may add a key from its own
+// thread while the exit handlers and static destructors run.
 KeyBuffer& key_buffer() noexcept {
-  static KeyBuffer buffer;
-  return buffer;
+  static KeyBuffer* const buffer = new KeyBuffer;
+  return *buffer;
 }
 
 // Builds a temporary text of the given bytes; the shared empty text when the

@@ -55,11 +55,23 @@ enum class SignalSource : std::uint8_t {
   Deadline,  // the time set with arm_deadline is over
 };
 
+// What becomes of a signal that is ignored when the program starts (under
+// nohup, in a script's background job).
+enum class WhenIgnored : std::uint8_t {
+  Handled,      // the handler takes it all the same
+  StayIgnored,  // others' signals stay ignored; the process's own still arrive
+};
+
 using SignalHandler = void (*)(int signal_number, SignalSource source);
-// Installs handler for the signal; it runs on an alternate stack (so that a
-// stack overflow can be handled) with every signal but the deadline's
-// blocked, so that only the deadline can cut it short.
-void install_signal_handler(int signal_number, SignalHandler handler) noexcept;
+// Installs handler for a signal number from 1 to signal_count - 1 (others
+// are left alone); it runs on an alternate stack (so that a stack overflow
+// can be handled) with every signal but the deadline's blocked, so that only
+// the deadline can cut it short. With WhenIgnored::StayIgnored and the
+// signal ignored at start, the handler hears only what the process sends
+// itself: the console's close, which must end the run whatever the
+// disposition.
+void install_signal_handler(int signal_number, SignalHandler handler,
+                            WhenIgnored when_ignored = WhenIgnored::Handled) noexcept;
 // The handler of signal_deadline hears SignalSource::Deadline once `seconds`
 // are over; arming again starts the time anew. Async-signal-safe.
 void arm_deadline(unsigned seconds) noexcept;

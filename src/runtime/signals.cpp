@@ -87,15 +87,18 @@ void handle_signal(int signal_number, SignalSource source) noexcept {
   }
 }
 
-void install_runtime_signal(int signal_number, RuntimeError error) noexcept {
+void install_runtime_signal(int signal_number, RuntimeError error,
+                            WhenIgnored when_ignored = WhenIgnored::Handled) noexcept {
+  if (signal_number <= 0 || signal_number >= signal_count) return;
   signal_errors[signal_number] = error_code(error);
-  install_signal_handler(signal_number, handle_signal);
+  install_signal_handler(signal_number, handle_signal, when_ignored);
 }
 
-// A signal ignored from the start (nohup, a background job of a script,
-// which a shell starts with SIGINT and SIGQUIT ignored) stays ignored.
-void install_unless_ignored(int signal_number, RuntimeError error) noexcept {
-  if (!signal_ignored(signal_number)) install_runtime_signal(signal_number, error);
+// A request ignored from the start (nohup, a background job of a script,
+// which a shell starts with SIGINT and SIGQUIT ignored) stays ignored; the
+// termination request of a console that closes still ends the run.
+void install_request(int signal_number, RuntimeError error) noexcept {
+  install_runtime_signal(signal_number, error, WhenIgnored::StayIgnored);
 }
 
 }  // namespace
@@ -118,9 +121,9 @@ void install_signal_handlers() noexcept {
       {signal_hang_up, RuntimeError::TerminationRequestSignal},
       {signal_quit, RuntimeError::QuitRequestSignal},
   }};
-  for (const auto& [signal_number, error] : requests) install_unless_ignored(signal_number, error);
+  for (const auto& [signal_number, error] : requests) install_request(signal_number, error);
   for (const int signal_number : other_ending_signals()) {
-    install_unless_ignored(signal_number, RuntimeError::TerminationRequestSignal);
+    install_request(signal_number, RuntimeError::TerminationRequestSignal);
   }
   // The deadline of held requests comes by its signal, ignored or not.
   install_runtime_signal(signal_deadline, RuntimeError::TerminationRequestSignal);
@@ -158,7 +161,10 @@ bool request_waiting() noexcept { return waiting_signal != 0; }
 
 void await_closing_request() noexcept {
   if (!console_closing()) return;
-  while (first_request == 0) wait_for_signal();
+  // At most ten seconds (of 10 ms steps); a request that never comes is
+  // carried out here.
+  for (int step = 0; step < 1000 && first_request == 0; ++step) wait_for_signal();
+  if (first_request == 0) take_request(signal_termination);
   if (waiting_signal != 0) {
     const int signal_number = waiting_signal;
     waiting_signal = 0;

@@ -195,6 +195,17 @@ class HangUpDuringTheFinalWaitTest(unittest.TestCase):
 
 
 class OtherSignalsAtAPromptTest(unittest.TestCase):
+    def test_terminal_closed_while_termination_requests_are_ignored(self):
+        """A background job of a script ignores SIGTERM; when its terminal
+        goes away at a prompt the run still ends as a hang-up does."""
+        folder = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory(prefix="lumetra-prompt-")))
+        process, _, _, screen = start_on_terminal(self, folder, controlling=True,
+                                                  preexec_fn=lambda: signal.signal(signal.SIGTERM, signal.SIG_IGN))
+        self.addCleanup(process.kill)
+        screen.close()
+        self.assertEqual(process.wait(timeout=60), 13)
+        self.assertEqual(process.stderr.read(), TERMINATION)
+
     def test_other_signals_at_a_prompt_leave_the_terminal_as_it_was(self):
         folder = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory(prefix="lumetra-prompt-")))
         for signal_number, code, message in OTHER_SIGNALS:
@@ -292,19 +303,29 @@ def run_on_terminal(test, folder, **options):
     return process, terminal, mode_before, screen
 
 
-def start_on_terminal(test, folder, **options):
+def start_on_terminal(test, folder, controlling=False, preexec_fn=None, **options):
     """Starts lumetra on a new pseudo-terminal of 80 x 25 in folder and waits
-    for the first prompt. Returns the process, the terminal, its mode before
-    the start and its screen."""
+    for the first prompt; with `controlling` the terminal is the program's
+    controlling terminal, which hangs it up when the terminal goes away.
+    Returns the process, the terminal, its mode before the start and its
+    screen."""
     master, terminal = os.openpty()
-    test.addCleanup(os.close, master)
     test.addCleanup(os.close, terminal)
     fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 25, 80, 0, 0))
     mode_before = termios.tcgetattr(terminal)
+
+    def prepare():
+        if controlling:
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+        if preexec_fn is not None:
+            preexec_fn()
+
     process = subprocess.Popen([binary()], cwd=folder, stdin=terminal, stdout=terminal, stderr=subprocess.PIPE,
-                               start_new_session=True, env=dict(os.environ, TERM="xterm", LANG="C.UTF-8"), **options)
+                               start_new_session=True, env=dict(os.environ, TERM="xterm", LANG="C.UTF-8"),
+                               preexec_fn=prepare, **options)
     test.addCleanup(process.stderr.close)
     screen = ScreenReader(master)
+    test.addCleanup(screen.close)
     test.assertTrue(screen.wait_for(b"Quelldatei"), screen.bytes)
     return process, terminal, mode_before, screen
 
@@ -315,6 +336,12 @@ class ScreenReader:
     def __init__(self, master):
         self.master = master
         self.bytes = b""
+
+    def close(self):
+        """Closes the terminal's other side, as a terminal window that goes away does."""
+        if self.master is not None:
+            os.close(self.master)
+            self.master = None
 
     def wait_for(self, wanted, limit=30):
         deadline = time.monotonic() + limit

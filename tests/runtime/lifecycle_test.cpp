@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 #include <cstdint>
 #include <string>
 
@@ -53,10 +57,21 @@ TEST(Lifecycle, TooOldIsBelowTheFamilyFourBoundary) {
   EXPECT_FALSE(processor_too_old(0xF000'0000));  // unsigned: family 15 is not negative
 }
 
-TEST(Lifecycle, ThisProcessorPassesAndItsClassIsKept) {
-  const std::uint32_t first = processor_class();
-  EXPECT_FALSE(processor_too_old(first));
-  EXPECT_EQ(processor_class(), first);
+// The class of this processor comes from its own identification: on x86 the
+// answers the instruction gives when asked directly, elsewhere a 486's.
+TEST(Lifecycle, ThisProcessorIsClassifiedByItsIdentification) {
+  const ProcessorProbe probe = probe_processor();
+#if defined(__x86_64__) || defined(__i386__)
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  ASSERT_TRUE(__get_cpuid(1, &eax, &ebx, &ecx, &edx));
+  EXPECT_TRUE(probe.identification_flag_toggles);
+  EXPECT_EQ(probe.eax, eax);
+  EXPECT_EQ(probe.edx, edx);
+#else
+  EXPECT_FALSE(probe.identification_flag_toggles);
+  EXPECT_TRUE(probe.alignment_check_flag_toggles);
+#endif
+  EXPECT_EQ(processor_class(), classify_processor(probe));
 }
 
 // After a second runtime_initialise, the inner exit step only counts down:

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "fault_probe_runner.h"
+#include "platform/process.h"
 
 namespace lumetra {
 namespace {
@@ -107,6 +108,13 @@ TEST(Signals, RequestsWaitUntilTheRecordIsWhole) {
       const std::size_t records = run.file.size() / fault_probe_records(1).size();
       EXPECT_EQ(run.file, fault_probe_records(records));
     }
+  }
+}
+
+// Numbers outside the handler table are left alone, whoever asks.
+TEST(Signals, NumbersOutsideTheTableAreLeftAlone) {
+  for (const int number : {-1, 0, signal_count, signal_count + 100}) {
+    install_signal_handler(number, [](int, SignalSource) {});
   }
 }
 

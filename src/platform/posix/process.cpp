@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 
@@ -59,6 +60,8 @@ const int signal_deadline = SIGALRM;
 namespace {
 
 SignalHandler handlers[signal_count] = {};
+// Signals ignored at start whose handler hears only the process itself.
+volatile std::sig_atomic_t only_from_itself[signal_count] = {};
 
 // A stack for the handlers, so that a stack overflow can still be reported.
 // Static storage: it must outlive every exit handler, and a handler may run
@@ -82,7 +85,10 @@ SignalSource source_of(int signal_number, const siginfo_t& info) noexcept {
   return info.si_code <= 0 && info.si_pid != getpid() ? SignalSource::Outside : SignalSource::Inside;
 }
 
+bool sent_by_this_process(const siginfo_t& info) noexcept { return info.si_code <= 0 && info.si_pid == getpid(); }
+
 void deliver_signal(int signal_number, siginfo_t* info, void*) noexcept {
+  if (only_from_itself[signal_number] != 0 && !sent_by_this_process(*info)) return;
   handlers[signal_number](signal_number, source_of(signal_number, *info));
 }
 
@@ -101,8 +107,10 @@ std::span<const int> other_ending_signals() noexcept {
   return {numbers, count};
 }
 
-void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
+void install_signal_handler(int signal_number, SignalHandler handler, WhenIgnored when_ignored) noexcept {
+  if (signal_number <= 0 || signal_number >= signal_count) return;
   ensure_alternate_stack();
+  only_from_itself[signal_number] = when_ignored == WhenIgnored::StayIgnored && signal_ignored(signal_number);
   handlers[signal_number] = handler;
   struct sigaction action {};
   action.sa_sigaction = deliver_signal;

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/process.h"
 #include "platform/terminal_console/console_host.h"
 #include "platform/terminal_mode.h"
 
@@ -80,12 +81,6 @@ void run_control_thread(sigset_t waited) {
   }
 }
 
-bool ignored(int signal_number) noexcept {
-  struct sigaction action {};
-  sigaction(signal_number, nullptr, &action);
-  return action.sa_handler == SIG_IGN;
-}
-
 // Runs before main, while no thread exists yet, so that every later thread
 // inherits the blocked signals.
 bool start_console_signals() {
@@ -98,8 +93,8 @@ bool start_console_signals() {
   sigaddset(&waited, SIGWINCH);
   sigaddset(&waited, SIGCONT);
   // Ignored ones stay ignored: SIGHUP under nohup, SIGTSTP in a shell without job control.
-  if (!ignored(SIGHUP)) sigaddset(&waited, SIGHUP);
-  if (!ignored(SIGTSTP)) sigaddset(&waited, SIGTSTP);
+  if (!signal_ignored(SIGHUP)) sigaddset(&waited, SIGHUP);
+  if (!signal_ignored(SIGTSTP)) sigaddset(&waited, SIGTSTP);
   pthread_sigmask(SIG_BLOCK, &waited, nullptr);
   try {
     std::thread(run_control_thread, waited).detach();
@@ -112,6 +107,15 @@ bool start_console_signals() {
 
 const bool control_thread_started = start_console_signals();
 
+// Another thread is closing: this one must not carry on (and perhaps end
+// the process normally) before its termination request has ended the
+// process. Should that never happen, the request's default action does.
+void await_the_end_of_the_close() noexcept {
+  constexpr int steps = 1000;  // of at most 10 ms: five times the bound of a held request
+  for (int step = 0; step < steps; ++step) wait_for_signal();
+  raise_default_signal(SIGTERM);
+}
+
 }  // namespace
 
 bool take_resize_request() noexcept { return resize_requested.exchange(false); }
@@ -121,11 +125,7 @@ void watch_console_close(ConsoleHost* host) noexcept { watched_host.store(host);
 bool console_closing() noexcept { return closing.load(); }
 
 void close_console() {
-  if (closing.exchange(true)) {
-    // Another thread is closing: this one must not carry on (and perhaps end
-    // the process normally) before the handlers have run.
-    for (;;) pause();
-  }
+  if (closing.exchange(true)) await_the_end_of_the_close();
   if (ConsoleHost* host = watched_host.load()) {
     std::vector<PHANDLER_ROUTINE> handlers;
     {

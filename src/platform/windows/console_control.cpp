@@ -19,15 +19,25 @@ namespace lumetra {
 
 namespace {
 
-std::mutex routines_lock;
-std::vector<PHANDLER_ROUTINE> routines;  // registration order
+struct Routines {
+  std::mutex lock;
+  std::vector<PHANDLER_ROUTINE> list;  // registration order
+};
+
+// Never destroyed: the system calls on_console_control on a thread of its
+// own, also while the exit handlers and static destructors run.
+Routines& routines() {
+  static Routines* const routines = new Routines;
+  return *routines;
+}
+
 std::atomic<bool> closing{false};
 
 bool call_routines(DWORD event) {
   std::vector<PHANDLER_ROUTINE> calling;
   {
-    const std::lock_guard guard(routines_lock);
-    calling.assign(routines.rbegin(), routines.rend());
+    const std::lock_guard guard(routines().lock);
+    calling.assign(routines().list.rbegin(), routines().list.rend());
   }
   return std::any_of(calling.begin(), calling.end(), [&](PHANDLER_ROUTINE routine) { return routine(event) != 0; });
 }
@@ -54,16 +64,17 @@ void start_console_control() noexcept { ::SetConsoleCtrlHandler(on_console_contr
 bool console_closing() noexcept { return closing.load(); }
 
 bool add_console_control_routine(PHANDLER_ROUTINE routine) {
-  const std::lock_guard guard(routines_lock);
-  routines.push_back(routine);
+  const std::lock_guard guard(routines().lock);
+  routines().list.push_back(routine);
   return true;
 }
 
 bool remove_console_control_routine(PHANDLER_ROUTINE routine) noexcept {
-  const std::lock_guard guard(routines_lock);
-  const auto found = std::find(routines.rbegin(), routines.rend(), routine);
-  if (found == routines.rend()) return false;
-  routines.erase(std::next(found).base());
+  std::vector<PHANDLER_ROUTINE>& list = routines().list;
+  const std::lock_guard guard(routines().lock);
+  const auto found = std::find(list.rbegin(), list.rend(), routine);
+  if (found == list.rend()) return false;
+  list.erase(std::next(found).base());
   return true;
 }
 

@@ -70,10 +70,12 @@ SignalHandler installed_signal_handler(int signal_number) noexcept {
   return signal_number >= 0 && signal_number < signal_count ? handlers[signal_number].load() : nullptr;
 }
 
-void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
+// Windows ignores no signal at start but the hang-up it never sends.
+void install_signal_handler(int signal_number, SignalHandler handler, WhenIgnored when_ignored) noexcept {
   static const bool started = (keep_main_thread(), start_fault_handling(), start_console_control(), true);
   (void)started;
-  if (signal_number < 0 || signal_number >= signal_count) return;
+  if (signal_number <= 0 || signal_number >= signal_count) return;
+  if (when_ignored == WhenIgnored::StayIgnored && signal_ignored(signal_number)) return;
   handlers[signal_number] = handler;
   if (signal_number == SIGABRT) std::signal(SIGABRT, deliver_abort);  // abort() raises it through the C runtime
 }
