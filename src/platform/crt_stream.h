@@ -48,8 +48,9 @@ struct FileIdentity {
 // pair straddles a buffer refill), keeps a lone CR, and ends the input at a
 // Ctrl+Z byte (0x1A), which stays unread. Positions are always file bytes.
 // A regular file that "wb" or "w+b" empties or "ab" appends to is locked for
-// writing first, for as long as the stream has it open; a file that another
-// open stream (of this or another process) holds that way is refused with
+// writing first, for as long as the stream has it open and the process
+// lives; a file that another open stream (of this or another process), or
+// another process on the same open file, holds that way is refused with
 // EBUSY, untouched. A stream starts at the position where its file stands,
 // which is not the start for the shared open file of a standard stream.
 // A path that names a directory cannot be opened in any mode (EISDIR).

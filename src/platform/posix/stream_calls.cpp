@@ -41,21 +41,22 @@ int open_flags(OpenFlags flags) noexcept {
   return result | O_CLOEXEC;
 }
 
-// Sets (F_WRLCK) or releases (F_UNLCK) the whole-file lock of an open file;
-// -1 with errno when that fails.
-int lock_open_file(int fd, short type) noexcept {
-  struct flock whole {};
-  whole.l_type = type;
-  whole.l_whence = SEEK_SET;
-  return retry_on_interrupt([&] { return ::fcntl(fd, F_OFD_SETLK, &whole); });
-}
-
 // Locks a regular file for writing and, when asked to, empties it and starts
-// at its beginning. A lock held by another open file refuses it (EBUSY)
-// before anything is lost; where the system has no such locks, the file is
-// written all the same.
-int lock_for_writing(int fd, bool empty) noexcept {
-  if (lock_open_file(fd, F_WRLCK) == -1 && (errno == EAGAIN || errno == EACCES)) return EBUSY;
+// at its beginning. A lock held by another run refuses it (EBUSY) before
+// anything is lost; where the system has no such locks, the file is written
+// all the same. An open file of our own takes a lock of the open file
+// (F_OFD_SETLK), which refuses every other open file, of this process too,
+// and ends with it. An open file shared with others (a standard stream the
+// shell opened) would keep such a lock after a killed run and share it with
+// a second run on it: there the lock is the process's record lock (F_SETLK),
+// which refuses every other process and ends with this one.
+int lock_for_writing(int fd, bool shared, bool empty) noexcept {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  const int command = shared ? F_SETLK : F_OFD_SETLK;
+  if (retry_on_interrupt([&] { return ::fcntl(fd, command, &whole); }) == -1 && (errno == EAGAIN || errno == EACCES))
+    return EBUSY;
   if (!empty) return 0;
   return ::ftruncate(fd, 0) == -1 || ::lseek(fd, 0, SEEK_SET) == -1 ? errno : 0;
 }
@@ -119,7 +120,7 @@ int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentit
   struct stat info {};
   int error = ::fstat(fd, &info) == -1 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
   if (error == 0 && (flags.truncate || flags.append) && S_ISREG(info.st_mode)) {
-    error = lock_for_writing(fd, flags.truncate);
+    error = lock_for_writing(fd, named != -1, flags.truncate);
   }
   if (error != 0) {
     ::close(fd);
@@ -190,11 +191,11 @@ int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_
   return 0;
 }
 
-// The open file of a duplicated descriptor outlives this close: its lock
-// ends and its blocking mode comes back here. Don't retry close on EINTR:
-// Linux has released the descriptor already.
+// The open file of a duplicated descriptor outlives this close: its blocking
+// mode comes back here for those who share it, while its lock, the process's
+// own, ends with the close. Don't retry close on EINTR: Linux has released
+// the descriptor already.
 int system_close(SystemFile file) noexcept {
-  (void)lock_open_file(file, F_UNLCK);
   if (file >= 0 && file < tracked_descriptors && made_non_blocking[file] != 0) {
     made_non_blocking[file] = 0;
     const int flags = ::fcntl(file, F_GETFL);
