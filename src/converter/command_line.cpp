@@ -24,6 +24,8 @@ constexpr std::string_view usage_text =
     "dialogue; with them it converts SOURCE into TARGET without asking.\n"
     "SOURCE - reads the log from standard input; TARGET - writes the records to\n"
     "standard output, and the messages then go to standard error.\n"
+    "Standard output or error named otherwise as TARGET (/dev/stdout) is\n"
+    "refused: the messages would be mixed into the records.\n"
     "\n"
     "Exit status: 0 converted (also for an empty source), 1 to 15 the runtime\n"
     "error that stopped it, 64 wrong usage, 74 this text could not be written.\n"

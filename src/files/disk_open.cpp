@@ -8,6 +8,7 @@
 
 #include "files/files_internal.h"
 #include "platform/code_page_850.h"
+#include "platform/standard_streams.h"
 
 namespace lumetra {
 
@@ -95,6 +96,11 @@ bool open_in_a_slot(const char* path) noexcept {
   return false;
 }
 
+// Records written into standard output or error would mix with the dialogue
+// and the abort message. A terminal that shows the records of "-" shows the
+// dialogue as plain lines beside them.
+bool writes_into_dialogue(const char* path) noexcept { return !data_on_terminal() && is_standard_output_file(path); }
+
 void skip_byte_order_mark(CrtStream& stream, std::int32_t encoding, bool reposition) noexcept {
   constexpr std::int64_t mark_length[] = {0, 3, 2, 4};
   const std::int64_t length = encoding >= 1 && encoding <= 3 ? mark_length[encoding] : 0;
@@ -156,8 +162,7 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
   slot.ops = &disk_device_ops;
   const char* mode = mode_text(slot.mode, slot.access);
   if (mode == nullptr) return illegal_function_call;
-  // Records written into standard output or error would mix with the dialogue.
-  if (writes(mode) && (open_in_a_slot(path.c_str()) || is_standard_output_file(path.c_str())))
+  if (writes(mode) && (open_in_a_slot(path.c_str()) || writes_into_dialogue(path.c_str())))
     return illegal_function_call;
   slot.size = -1;
   if (const std::int32_t result = open_stream(slot, *stream, path.c_str(), mode); result != 0) return result;

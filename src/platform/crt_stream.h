@@ -15,7 +15,8 @@ inline constexpr std::size_t crt_stream_buffer_size = 8192;
 inline constexpr std::size_t crt_stream_smallest_buffer = 16;
 
 // Which file a path or an open stream is: two names for the same file (links,
-// "./" prefixes, either separator) have the same identity.
+// "./" prefixes, either separator) have the same identity, and so have all
+// the names of one device or terminal (/dev/pts/N, /dev/stdin, /dev/tty).
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -27,8 +28,9 @@ struct FileIdentity {
 // Fills identity for the file a path names; returns 0 or the errno value
 // (ENOENT when nothing is there).
 [[nodiscard]] int path_identity(const char* path, FileIdentity& identity) noexcept;
-// True when path names the regular file that standard output or standard
-// error writes to.
+// True when path names the file that standard output or standard error
+// writes to, of any kind (a regular file, a pipe, a socket, a terminal);
+// never the null device, which keeps nothing.
 [[nodiscard]] bool is_standard_output_file(const char* path) noexcept;
 
 // The text of a line whose bytes before its LF lie in a text-mode stream's

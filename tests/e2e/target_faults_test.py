@@ -5,6 +5,7 @@ standard output or standard error, and closed standard descriptors (no file
 of the user's gets their numbers)."""
 
 import os
+import socket
 import subprocess
 import tempfile
 import time
@@ -178,6 +179,10 @@ class TargetInUseTest(LumetraCase):
         self.assertEqual(self.read("target.txt"), b"$1;1;18005;6;7;8;0\r\n" * 2)
 
     def test_a_target_that_is_standard_output_or_error_is_refused(self):
+        """Records written there would mix with the dialogue or the abort
+        message, whatever kind of file it is and whatever it is called ("-"
+        is the way to standard output); /dev/null keeps nothing, so nothing
+        mixes there."""
         self.write("source.csv", HEADER + b"1;2;3;4\r\n")
         for stream, written in [("stdout", BANNER), ("stderr", abort_message(1, 17))]:
             with self.subTest(stream=stream):
@@ -186,6 +191,20 @@ class TargetInUseTest(LumetraCase):
                                                capture_output=False, timeout=60, check=False, **{stream: target})
                 self.assertEqual(completed.returncode, 1)
                 self.assertEqual(self.read("target.txt"), written)
+        refused = (1, BANNER, abort_message(1, 17))
+        for target in ["/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "/dev/stderr", "/dev/fd/2", "/proc/self/fd/2"]:
+            with self.subTest(target=target):  # both are pipes
+                result = self.run_arguments("source.csv", target)
+                self.assertEqual((result.code, result.stdout, result.stderr), refused)
+        both = subprocess.run([binary(), "source.csv", "-"], cwd=self.folder, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=60, check=False)
+        self.assertEqual((both.returncode, both.stdout), (1, BANNER + abort_message(1, 17)), "2>&1 with -")
+        ours, theirs = socket.socketpair()
+        with ours, theirs:
+            result = self.run_arguments("source.csv", "/dev/stdout", stdout=theirs)
+            ours.settimeout(60)
+            self.assertEqual((result.code, ours.recv(len(BANNER) + 1)), (1, BANNER), "a socket")
+        self.assert_run(self.run_arguments("source.csv", "/dev/null", stdout=subprocess.DEVNULL), None)
 
     def test_closed_standard_descriptors_are_never_the_files(self):
         process, records = self.start_long_run(close_standard_output_and_error, stdout=subprocess.DEVNULL)

@@ -115,6 +115,14 @@ class ArgumentsOnTerminalTest(unittest.TestCase):
         self.assertIn("lumetra: standard input is a terminal, not a log: '-'", run.screen())
         self.assertFalse(os.path.exists(os.path.join(self.folder, "out.txt")))
 
+    def test_records_to_a_terminal_only_through_the_dash(self):
+        """Written by another name, they would land among the dialogue that
+        the console draws there."""
+        run = self.start("log.csv /dev/stdout", SHORT_LOG)
+        self.assertEqual(run.exit_code(), 1)
+        self.assertIn("Aborting due to runtime error 1 (illegal function call) at line 17", run.screen())
+        self.assertNotIn("$1;1;", run.screen())
+
     def test_records_to_the_terminal_stay_in_view_before_the_summary(self):
         log = HEADER + b"".join(DAY.splitlines(keepends=True)[:8])
         run = self.start("log.csv -", log)

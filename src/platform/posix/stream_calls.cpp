@@ -10,6 +10,8 @@
 #include <csignal>
 #include <string_view>
 
+#include "platform/posix/posix_internal.h"
+
 namespace lumetra {
 
 namespace {
@@ -27,10 +29,6 @@ auto retry_on_interrupt(Call call) noexcept {
   auto result = call();
   while (result == -1 && errno == EINTR) result = call();
   return result;
-}
-
-FileIdentity identity_of(const struct stat& info) noexcept {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), S_ISSOCK(info.st_mode)};
 }
 
 // Emptying is left to lock_for_writing, once the lock is held.
@@ -95,23 +93,6 @@ int duplicate_descriptor(int fd, OpenFlags flags) noexcept {
 
 }  // namespace
 
-int path_identity(const char* path, FileIdentity& identity) noexcept {
-  struct stat info {};
-  if (retry_on_interrupt([&] { return ::stat(path, &info); }) == -1) return errno;
-  identity = identity_of(info);
-  return 0;
-}
-
-bool is_standard_output_file(const char* path) noexcept {
-  struct stat file {};
-  if (::stat(path, &file) == -1 || !S_ISREG(file.st_mode)) return false;
-  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-    struct stat stream {};
-    if (::fstat(fd, &stream) == 0 && identity_of(stream) == identity_of(file)) return true;
-  }
-  return false;
-}
-
 int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept {
   const int named = named_descriptor(path);
   const int fd = named != -1 ? duplicate_descriptor(named, flags)
@@ -127,7 +108,7 @@ int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentit
     return error;
   }
   file = fd;
-  identity = identity_of(info);
+  identity = identity_of(fd, info);
   return 0;
 }
 
