@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "console/line_input.h"
+#include "files/file_slots.h"
 #include "lumetra_version.h"
 #include "platform/process.h"
 #include "platform/standard_streams.h"
@@ -93,7 +94,8 @@ CommandLine read_command_line(int argc, const char* const* argv) noexcept {
       return command_of(CommandForm::UsageError, "this system cannot open the standard streams as files:", name);
     }
   }
-  if (names[0] == standard_stream_argument && standard_input_is_terminal()) {
+  if (standard_input_is_terminal() &&
+      (names[0] == standard_stream_argument || file_names_input_terminal(argument_name(names[0])))) {
     return command_of(CommandForm::UsageError, "standard input is a terminal, not a log:", names[0]);
   }
   return command_of(CommandForm::Names, names[0], names[1]);

@@ -38,6 +38,7 @@ const char* mode_text(std::int32_t mode, std::int32_t access) noexcept {
 }
 
 bool writes(std::string_view mode) noexcept { return mode != "rb" && mode != "rt"; }
+bool reads(std::string_view mode) noexcept { return mode != "wb" && mode != "ab"; }
 
 // The name's bytes, up to the first zero byte.
 std::string_view name_bytes(const char* name, std::int32_t length) noexcept {
@@ -61,16 +62,19 @@ std::string system_path(std::string_view bytes, bool as_code_page_850) {
   return path;
 }
 
-// The path a slot opens: a source whose name a file has byte for byte (a
-// name in Latin-1 left by an older system) is that file; otherwise the code
-// page 850 reading of the name, under which targets are created.
-std::string path_to_open(const FileSlot& slot, std::string_view bytes) {
-  if (slot.mode == mode_input) {
-    std::string exact = system_path(bytes, false);
-    FileIdentity ignored;
-    if (path_identity(exact.c_str(), ignored) != ENOENT) return exact;
-  }
+// The path a source opens: the file whose name it is byte for byte (a name
+// in Latin-1 left by an older system), else the code page 850 reading of it.
+std::string source_path(std::string_view bytes) {
+  std::string exact = system_path(bytes, false);
+  FileIdentity ignored;
+  if (path_identity(exact.c_str(), ignored) != ENOENT) return exact;
   return system_path(bytes, true);
+}
+
+// The path a slot opens; targets are created under the code page 850
+// reading of the name.
+std::string path_to_open(const FileSlot& slot, std::string_view bytes) {
+  return slot.mode == mode_input ? source_path(bytes) : system_path(bytes, true);
 }
 
 bool is_console_name(std::string_view path) noexcept {
@@ -164,6 +168,7 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
   if (mode == nullptr) return illegal_function_call;
   if (writes(mode) && (open_in_a_slot(path.c_str()) || writes_into_dialogue(path.c_str())))
     return illegal_function_call;
+  if (reads(mode) && names_standard_input_terminal(path.c_str())) return file_not_found;
   slot.size = -1;
   if (const std::int32_t result = open_stream(slot, *stream, path.c_str(), mode); result != 0) return result;
   if (slot.size == -1) slot.size = size_at_open(slot, *stream);
@@ -178,6 +183,15 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
 }
 
 }  // namespace
+
+bool file_names_input_terminal(std::string_view name) noexcept {
+  try {
+    return names_standard_input_terminal(
+        source_path(name_bytes(name.data(), static_cast<std::int32_t>(name.size()))).c_str());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
 
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept {
   try {
