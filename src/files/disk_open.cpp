@@ -182,15 +182,26 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
   return 0;
 }
 
-}  // namespace
-
-bool file_names_input_terminal(std::string_view name) noexcept {
+// What `test` says of the path that a name opens as a source or as a
+// target; false when there is no memory for the path.
+template <typename Test>
+bool path_of_name_is(std::string_view name, bool source, Test test) noexcept {
   try {
-    return names_standard_input_terminal(
-        source_path(name_bytes(name.data(), static_cast<std::int32_t>(name.size()))).c_str());
+    const std::string_view bytes = name_bytes(name.data(), static_cast<std::int32_t>(name.size()));
+    return test((source ? source_path(bytes) : system_path(bytes, true)).c_str());
   } catch (const std::bad_alloc&) {
     return false;
   }
+}
+
+}  // namespace
+
+bool file_names_input_terminal(std::string_view name) noexcept {
+  return path_of_name_is(name, true, names_standard_input_terminal);
+}
+
+bool file_names_dialogue_stream(std::string_view name) noexcept {
+  return path_of_name_is(name, false, writes_into_dialogue);
 }
 
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept {

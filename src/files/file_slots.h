@@ -136,6 +136,10 @@ std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t lengt
 // which the dialogue takes its keys. Opening such a source is refused with
 // error 2.
 [[nodiscard]] bool file_names_input_terminal(std::string_view name) noexcept;
+// True when a target of this name would write into standard output or
+// standard error, where the dialogue and the abort message go. Opening such
+// a target is refused with error 1.
+[[nodiscard]] bool file_names_dialogue_stream(std::string_view name) noexcept;
 
 // ---- Closing -----------------------------------------------------------------
 

@@ -136,10 +136,14 @@ class ArgumentsOnTerminalTest(unittest.TestCase):
 
     def test_records_to_a_terminal_only_through_the_dash(self):
         """Written by another name, they would land among the dialogue that
-        the console draws there."""
+        the console draws there. Standard error on the terminal gets a
+        pointer to "-" before the abort message."""
         run = self.start("log.csv /dev/stdout", SHORT_LOG)
         self.assertEqual(run.exit_code(), 1)
-        self.assertIn("Aborting due to runtime error 1 (illegal function call) at line 17", run.screen())
+        rows = [row.rstrip() for row in run.screen().splitlines()]
+        hint = rows.index("lumetra: the target is standard output or error; use '-' for standard output")
+        self.assertTrue(rows[hint + 2].startswith("Aborting due to runtime error 1 (illegal function call) at line 17"),
+                        "\n".join(rows))
         self.assertNotIn("$1;1;", run.screen())
 
     def test_records_to_the_terminal_stay_in_view_before_the_summary(self):
