@@ -118,8 +118,8 @@ using DeviceOpener = std::int32_t (*)(FileSlot&, const char* name, std::int32_t 
 // in use, a mode outside 0..4, a length that cannot be measured, or a file
 // that is already open in another slot and would be written here; 2 when the
 // file cannot be opened in the needed mode (missing, a directory, not
-// creatable, empty name, or standard input's terminal to be read). On failure the slot is free and nothing is changed
-// on disk.
+// creatable, empty name, or standard input's terminal to be read). On
+// failure the slot is free and nothing is changed on disk.
 std::int32_t file_open(TextArg name, std::int32_t mode, std::int32_t access, std::int32_t lock, FileNumber number,
                        std::int32_t record_length) noexcept;
 // Sets up a free slot and calls the opener; on an opener error the slot is

@@ -31,8 +31,8 @@ FileIdentity controlling_terminal_identity(const char* path, const struct stat& 
 
 // A character device is known by its device number rather than by the node
 // it is opened through, and a terminal by the device behind the descriptor
-// (TIOCGDEV), so that every name of one terminal is one file. No file has
-// inode 0.
+// (TIOCGDEV, in the encoding of st_rdev), so that every name of one terminal
+// is one file. No file has inode 0.
 FileIdentity identity_of(int fd, const struct stat& info) noexcept {
   if (!S_ISCHR(info.st_mode)) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), S_ISSOCK(info.st_mode)};
