@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "console/line_input.h"
+#include "files/file_slots.h"
 #include "lumetra_version.h"
 #include "platform/process.h"
 #include "platform/standard_streams.h"
@@ -24,6 +25,8 @@ constexpr std::string_view usage_text =
     "dialogue; with them it converts SOURCE into TARGET without asking.\n"
     "SOURCE - reads the log from standard input; TARGET - writes the records to\n"
     "standard output, and the messages then go to standard error.\n"
+    "Standard output or error named otherwise as TARGET (/dev/stdout) is\n"
+    "refused: the messages would be mixed into the records.\n"
     "\n"
     "Exit status: 0 converted (also for an empty source), 1 to 15 the runtime\n"
     "error that stopped it, 64 wrong usage, 74 this text could not be written.\n"
@@ -91,7 +94,8 @@ CommandLine read_command_line(int argc, const char* const* argv) noexcept {
       return command_of(CommandForm::UsageError, "this system cannot open the standard streams as files:", name);
     }
   }
-  if (names[0] == standard_stream_argument && standard_input_is_terminal()) {
+  if (standard_input_is_terminal() &&
+      (names[0] == standard_stream_argument || file_names_input_terminal(argument_name(names[0])))) {
     return command_of(CommandForm::UsageError, "standard input is a terminal, not a log:", names[0]);
   }
   return command_of(CommandForm::Names, names[0], names[1]);

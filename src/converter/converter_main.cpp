@@ -12,6 +12,7 @@
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
+#include "platform/process.h"
 #include "platform/standard_streams.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
@@ -91,6 +92,18 @@ void take_argument_names(MainState& state, const CommandLine& command) noexcept 
   } else {
     assign_argument_name(state.target_name, command.target);
   }
+}
+
+// A target refused for being standard output or error by another name gets a
+// pointer to "-" before the abort message, on a terminal only: scripts that
+// read standard error find the abort message alone.
+void open_target(const MainState& state) noexcept {
+  const std::int32_t result = file_open(state.target_name, state.target_mode, 0, 0, target_file, 0);
+  if (result != 0 && state.target_mode == mode_output && standard_error_is_terminal() &&
+      file_names_dialogue_stream(state.target_name.view())) {
+    write_standard_error("lumetra: the target is standard output or error; use '-' for standard output\n");
+  }
+  check(result, line_open_target);
 }
 
 // The title, then the names asked for when the dialogue asks them.
@@ -215,7 +228,7 @@ void ConverterMain(int argc, char** argv) {
   if (command.form == CommandForm::Names) take_argument_names(state, command);
   show_dialogue(state);
   check(file_open(state.source_name, mode_input, 0, 0, source_file, 0), line_open_source);
-  check(file_open(state.target_name, state.target_mode, 0, 0, target_file, 0), line_open_target);
+  open_target(state);
   // Large reads; with a smaller buffer the source is only read in smaller pieces.
   (void)file_set_read_buffer(source_file, source_buffer_size);
   if (file_at_end(source_file)) end_empty_source(state);

@@ -8,6 +8,7 @@
 
 #include "files/files_internal.h"
 #include "platform/code_page_850.h"
+#include "platform/standard_streams.h"
 
 namespace lumetra {
 
@@ -37,6 +38,7 @@ const char* mode_text(std::int32_t mode, std::int32_t access) noexcept {
 }
 
 bool writes(std::string_view mode) noexcept { return mode != "rb" && mode != "rt"; }
+bool reads(std::string_view mode) noexcept { return mode != "wb" && mode != "ab"; }
 
 // The name's bytes, up to the first zero byte.
 std::string_view name_bytes(const char* name, std::int32_t length) noexcept {
@@ -60,16 +62,19 @@ std::string system_path(std::string_view bytes, bool as_code_page_850) {
   return path;
 }
 
-// The path a slot opens: a source whose name a file has byte for byte (a
-// name in Latin-1 left by an older system) is that file; otherwise the code
-// page 850 reading of the name, under which targets are created.
-std::string path_to_open(const FileSlot& slot, std::string_view bytes) {
-  if (slot.mode == mode_input) {
-    std::string exact = system_path(bytes, false);
-    FileIdentity ignored;
-    if (path_identity(exact.c_str(), ignored) != ENOENT) return exact;
-  }
+// The path a source opens: the file whose name it is byte for byte (a name
+// in Latin-1 left by an older system), else the code page 850 reading of it.
+std::string source_path(std::string_view bytes) {
+  std::string exact = system_path(bytes, false);
+  FileIdentity ignored;
+  if (path_identity(exact.c_str(), ignored) != ENOENT) return exact;
   return system_path(bytes, true);
+}
+
+// The path a slot opens; targets are created under the code page 850
+// reading of the name.
+std::string path_to_open(const FileSlot& slot, std::string_view bytes) {
+  return slot.mode == mode_input ? source_path(bytes) : system_path(bytes, true);
 }
 
 bool is_console_name(std::string_view path) noexcept {
@@ -94,6 +99,11 @@ bool open_in_a_slot(const char* path) noexcept {
   }
   return false;
 }
+
+// Records written into standard output or error would mix with the dialogue
+// and the abort message. A terminal that shows the records of "-" shows the
+// dialogue as plain lines beside them.
+bool writes_into_dialogue(const char* path) noexcept { return !data_on_terminal() && is_standard_output_file(path); }
 
 void skip_byte_order_mark(CrtStream& stream, std::int32_t encoding, bool reposition) noexcept {
   constexpr std::int64_t mark_length[] = {0, 3, 2, 4};
@@ -156,9 +166,9 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
   slot.ops = &disk_device_ops;
   const char* mode = mode_text(slot.mode, slot.access);
   if (mode == nullptr) return illegal_function_call;
-  // Records written into standard output or error would mix with the dialogue.
-  if (writes(mode) && (open_in_a_slot(path.c_str()) || is_standard_output_file(path.c_str())))
+  if (writes(mode) && (open_in_a_slot(path.c_str()) || writes_into_dialogue(path.c_str())))
     return illegal_function_call;
+  if (reads(mode) && names_standard_input_terminal(path.c_str())) return file_not_found;
   slot.size = -1;
   if (const std::int32_t result = open_stream(slot, *stream, path.c_str(), mode); result != 0) return result;
   if (slot.size == -1) slot.size = size_at_open(slot, *stream);
@@ -172,7 +182,27 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
   return 0;
 }
 
+// What `test` says of the path that a name opens as a source or as a
+// target; false when there is no memory for the path.
+template <typename Test>
+bool path_of_name_is(std::string_view name, bool source, Test test) noexcept {
+  try {
+    const std::string_view bytes = name_bytes(name.data(), static_cast<std::int32_t>(name.size()));
+    return test((source ? source_path(bytes) : system_path(bytes, true)).c_str());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 }  // namespace
+
+bool file_names_input_terminal(std::string_view name) noexcept {
+  return path_of_name_is(name, true, names_standard_input_terminal);
+}
+
+bool file_names_dialogue_stream(std::string_view name) noexcept {
+  return path_of_name_is(name, false, writes_into_dialogue);
+}
 
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept {
   try {

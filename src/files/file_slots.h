@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "platform/crt_stream.h"
 #include "text/text.h"
@@ -117,8 +118,8 @@ using DeviceOpener = std::int32_t (*)(FileSlot&, const char* name, std::int32_t 
 // in use, a mode outside 0..4, a length that cannot be measured, or a file
 // that is already open in another slot and would be written here; 2 when the
 // file cannot be opened in the needed mode (missing, a directory, not
-// creatable, empty name). On failure the slot is free and nothing is changed
-// on disk.
+// creatable, empty name, or standard input's terminal to be read). On
+// failure the slot is free and nothing is changed on disk.
 std::int32_t file_open(TextArg name, std::int32_t mode, std::int32_t access, std::int32_t lock, FileNumber number,
                        std::int32_t record_length) noexcept;
 // Sets up a free slot and calls the opener; on an opener error the slot is
@@ -131,6 +132,14 @@ std::int32_t open_slot(FileSlot& slot, const char* name, std::int32_t length, st
 // exact name a file has opens that file) opened by the slot's mode and
 // access; sets the slot's stream, size and access.
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept;
+// True when a source of this name would read standard input's terminal, from
+// which the dialogue takes its keys. Opening such a source is refused with
+// error 2.
+[[nodiscard]] bool file_names_input_terminal(std::string_view name) noexcept;
+// True when a target of this name would write into standard output or
+// standard error, where the dialogue and the abort message go. Opening such
+// a target is refused with error 1.
+[[nodiscard]] bool file_names_dialogue_stream(std::string_view name) noexcept;
 
 // ---- Closing -----------------------------------------------------------------
 

@@ -15,7 +15,8 @@ inline constexpr std::size_t crt_stream_buffer_size = 8192;
 inline constexpr std::size_t crt_stream_smallest_buffer = 16;
 
 // Which file a path or an open stream is: two names for the same file (links,
-// "./" prefixes, either separator) have the same identity.
+// "./" prefixes, either separator) have the same identity, and so have all
+// the names of one device or terminal (/dev/pts/N, /dev/stdin, /dev/tty).
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -27,8 +28,9 @@ struct FileIdentity {
 // Fills identity for the file a path names; returns 0 or the errno value
 // (ENOENT when nothing is there).
 [[nodiscard]] int path_identity(const char* path, FileIdentity& identity) noexcept;
-// True when path names the regular file that standard output or standard
-// error writes to.
+// True when path names the file that standard output or standard error
+// writes to, of any kind (a regular file, a pipe, a socket, a terminal);
+// never the null device, which keeps nothing.
 [[nodiscard]] bool is_standard_output_file(const char* path) noexcept;
 
 // The text of a line whose bytes before its LF lie in a text-mode stream's
@@ -48,8 +50,9 @@ struct FileIdentity {
 // pair straddles a buffer refill), keeps a lone CR, and ends the input at a
 // Ctrl+Z byte (0x1A), which stays unread. Positions are always file bytes.
 // A regular file that "wb" or "w+b" empties or "ab" appends to is locked for
-// writing first, for as long as the stream has it open; a file that another
-// open stream (of this or another process) holds that way is refused with
+// writing first, for as long as the stream has it open and the process
+// lives; a file that another open stream (of this or another process), or
+// another process on the same open file, holds that way is refused with
 // EBUSY, untouched. A stream starts at the position where its file stands,
 // which is not the start for the shared open file of a standard stream.
 // A path that names a directory cannot be opened in any mode (EISDIR).

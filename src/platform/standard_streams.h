@@ -26,6 +26,11 @@ namespace lumetra {
 // would overwrite the data shown there.
 [[nodiscard]] bool data_on_terminal() noexcept;
 
+// True when standard input is a terminal and path names it, by any of its
+// names (/dev/stdin, /dev/tty, /proc/self/fd/0, /dev/pts/N): the dialogue
+// takes its keys from there, where a log is never typed.
+[[nodiscard]] bool names_standard_input_terminal(const char* path) noexcept;
+
 // True when standard input or standard error is a terminal (a console).
 [[nodiscard]] bool standard_input_is_terminal() noexcept;
 [[nodiscard]] bool standard_error_is_terminal() noexcept;

@@ -21,8 +21,9 @@ struct OpenFlags {
   bool write = false;
   bool create = false;  // a missing file is created (permissions 0666 less the umask)
   // An existing file is emptied. A regular file that is emptied or appended
-  // to is first locked for writing, for as long as it stays open: one that
-  // another open file (of this or another process) holds so is refused with
+  // to is first locked for writing, for as long as it stays open and the
+  // process lives: one that another open file (of this or another process),
+  // or another process on the same open file, holds so is refused with
   // EBUSY, untouched.
   bool truncate = false;
   bool append = false;  // every write goes to the end of the file

@@ -29,7 +29,7 @@ class OptionTest(LumetraCase):
                 self.assertEqual((result.code, result.stderr), (0, b""))
                 self.assertTrue(result.stdout.startswith(b"Usage: lumetra\n"), result.stdout)
                 for part in [b"lumetra SOURCE TARGET", b"--version", b"standard input", b"standard output",
-                             b"1 to 15 the runtime", b"64 wrong usage", b"man lumetra"]:
+                             b"1 to 15 the runtime", b"64 wrong usage", b"man lumetra", b"(/dev/stdout) is"]:
                     self.assertIn(part, result.stdout)
         self.assertEqual(self.run_arguments("a.csv", "--help", "b.txt").stdout, result.stdout)
 

@@ -5,6 +5,7 @@ standard output or standard error, and closed standard descriptors (no file
 of the user's gets their numbers)."""
 
 import os
+import socket
 import subprocess
 import tempfile
 import time
@@ -102,10 +103,14 @@ class TargetInUseTest(LumetraCase):
     def start_run_on_open_pipe(self, target, records_to=None):
         """Starts a conversion of a named pipe that the test holds open, so
         that the run keeps its target until finish() closes the pipe; returns
-        finish() once the run converts. With records_to, the target is "-"
-        and standard output that file."""
-        os.mkfifo(self.folder / "pipe.csv")
-        feed = os.open(self.folder / "pipe.csv", os.O_RDWR)
+        the process and finish(), which expects its exit code (0 unless told),
+        once the run converts. With records_to, the target is "-" and
+        standard output that file."""
+        pipe = self.folder / "pipe.csv"
+        if pipe.exists():
+            pipe.unlink()
+        os.mkfifo(pipe)
+        feed = os.open(pipe, os.O_RDWR)
         os.write(feed, HEADER + b"1;2;3;4\r\n")
         streams = {"stdout": records_to, "stderr": subprocess.PIPE} if records_to else {"stdout": subprocess.PIPE}
         process = subprocess.Popen([binary(), "pipe.csv", "-" if records_to else "target.txt"], cwd=self.folder,
@@ -118,11 +123,11 @@ class TargetInUseTest(LumetraCase):
             self.assertTrue(line, "ended before converting: %r" % dialogue)
             dialogue += line
 
-        def finish():
+        def finish(code=0):
             os.close(feed)
-            self.assertEqual(process.wait(timeout=60), 0)
+            self.assertEqual(process.wait(timeout=60), code)
             dialogue_stream.close()
-        return finish
+        return process, finish
 
     def test_standard_output_as_a_target_in_use(self):
         """lumetra pipe.csv target.txt, then lumetra source.csv - >> target.txt;
@@ -132,7 +137,7 @@ class TargetInUseTest(LumetraCase):
         opened standard output still holds it."""
         self.write("source.csv", HEADER + b"5;6;7;8\r\n")
         record = b"$1;1;3601;2;3;4;0\r\n"
-        finish = self.start_run_on_open_pipe("target.txt")
+        _, finish = self.start_run_on_open_pipe("target.txt")
         with open(self.folder / "target.txt", "ab") as shell_output:
             second = subprocess.run([binary(), "source.csv", "-"], cwd=self.folder, stdout=shell_output,
                                     capture_output=False, stderr=subprocess.PIPE, timeout=60, check=False)
@@ -140,16 +145,44 @@ class TargetInUseTest(LumetraCase):
         finish()
         self.assertEqual(self.read("target.txt"), record)
 
-        (self.folder / "pipe.csv").unlink()
         with open(self.folder / "target.txt", "wb") as shell_output:
-            finish = self.start_run_on_open_pipe("-", records_to=shell_output)
+            _, finish = self.start_run_on_open_pipe("-", records_to=shell_output)
             self.assert_run(self.convert(HEADER + b"5;6;7;8\r\n"), BANNER, 1, abort_message(1, 17))
             finish()
             self.assertEqual(self.read("target.txt"), record)
             self.assertEqual(self.convert(HEADER + b"5;6;7;8\r\n").code, 0)
         self.assertEqual(self.read("target.txt"), b"$1;1;18005;6;7;8;0\r\n")
 
+    def test_runs_that_share_standard_output(self):
+        """for f in day1.csv day2.csv; do lumetra "$f" - & done > target.txt:
+        both runs write through the shell's one open file, and the second is
+        refused. A run on it that is killed leaves no lock behind, although
+        the shell still holds the file: the next runs, on the name and on the
+        same open file, convert."""
+        self.write("source.csv", HEADER + b"5;6;7;8\r\n")
+        second = [binary(), "source.csv", "-"]
+        with open(self.folder / "target.txt", "wb") as shell_output:
+            _, finish = self.start_run_on_open_pipe("-", records_to=shell_output)
+            refused = subprocess.run(second, cwd=self.folder, stdout=shell_output, stderr=subprocess.PIPE, timeout=60,
+                                     check=False)
+            self.assertEqual((refused.returncode, refused.stderr), (1, BANNER + abort_message(1, 17)))
+            finish()
+        self.assertEqual(self.read("target.txt"), b"$1;1;3601;2;3;4;0\r\n")
+
+        with open(self.folder / "target.txt", "ab") as shell_output:
+            killed, finish = self.start_run_on_open_pipe("-", records_to=shell_output)
+            killed.kill()
+            finish(-9)
+            self.assertEqual(self.convert(HEADER + b"5;6;7;8\r\n").code, 0)
+            self.assertEqual(subprocess.run(second, cwd=self.folder, stdout=shell_output, stderr=subprocess.DEVNULL,
+                                            timeout=60, check=False).returncode, 0)
+        self.assertEqual(self.read("target.txt"), b"$1;1;18005;6;7;8;0\r\n" * 2)
+
     def test_a_target_that_is_standard_output_or_error_is_refused(self):
+        """Records written there would mix with the dialogue or the abort
+        message, whatever kind of file it is and whatever it is called ("-"
+        is the way to standard output); /dev/null keeps nothing, so nothing
+        mixes there."""
         self.write("source.csv", HEADER + b"1;2;3;4\r\n")
         for stream, written in [("stdout", BANNER), ("stderr", abort_message(1, 17))]:
             with self.subTest(stream=stream):
@@ -158,6 +191,22 @@ class TargetInUseTest(LumetraCase):
                                                capture_output=False, timeout=60, check=False, **{stream: target})
                 self.assertEqual(completed.returncode, 1)
                 self.assertEqual(self.read("target.txt"), written)
+        refused = (1, BANNER, abort_message(1, 17))
+        for target in ["/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "/dev/stderr", "/dev/fd/2", "/proc/self/fd/2"]:
+            with self.subTest(target=target):  # both are pipes
+                result = self.run_arguments("source.csv", target)
+                self.assertEqual((result.code, result.stdout, result.stderr), refused)
+        both = subprocess.run([binary(), "source.csv", "-"], cwd=self.folder, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=60, check=False)
+        self.assertEqual((both.returncode, both.stdout), (1, BANNER + abort_message(1, 17)), "2>&1 with -")
+        ours, theirs = socket.socketpair()
+        with ours, theirs:
+            result = self.run_arguments("source.csv", "/dev/stdout", stdout=theirs)
+            theirs.close()
+            ours.settimeout(60)
+            received = b"".join(iter(lambda: ours.recv(65536), b""))
+        self.assertEqual((result.code, received), (1, BANNER), "a socket")
+        self.assert_run(self.run_arguments("source.csv", "/dev/null", stdout=subprocess.DEVNULL), None)
 
     def test_closed_standard_descriptors_are_never_the_files(self):
         process, records = self.start_long_run(close_standard_output_and_error, stdout=subprocess.DEVNULL)

@@ -13,6 +13,7 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import termios
 import time
 import unittest
 
@@ -110,10 +111,40 @@ class ArgumentsOnTerminalTest(unittest.TestCase):
         self.assertIn("Es wurden 64 Datens\u00e4tze geschrieben.", run.screen())
 
     def test_log_is_not_read_from_the_terminal(self):
-        run = self.start("- out.txt", b"")
-        self.assertEqual(run.exit_code(), 64)
-        self.assertIn("lumetra: standard input is a terminal, not a log: '-'", run.screen())
-        self.assertFalse(os.path.exists(os.path.join(self.folder, "out.txt")))
+        for source in ["-", "/dev/stdin", "/dev/tty", "/proc/self/fd/0"]:
+            with self.subTest(source=source):
+                run = self.start("%s out.txt" % source, b"")
+                self.assertEqual(run.exit_code(), 64)
+                self.assertIn("lumetra: standard input is a terminal, not a log: '%s'" % source, run.screen())
+                self.assertFalse(os.path.exists(os.path.join(self.folder, "out.txt")))
+                run.close()
+
+    def test_log_from_another_terminal(self):
+        """A logger on a serial line or a pseudo-terminal: read in that
+        terminal's line mode up to its end-of-file key (Ctrl+D)."""
+        logger, line = os.openpty()
+        self.addCleanup(os.close, logger)
+        self.addCleanup(os.close, line)
+        mode = termios.tcgetattr(line)
+        mode[3] &= ~termios.ECHO
+        termios.tcsetattr(line, termios.TCSANOW, mode)
+        os.write(logger, SHORT_LOG.replace(b"\r\n", b"\n") + b"\x04")
+        run = self.start("%s out.txt" % os.ttyname(line), b"")
+        self.assertEqual(run.exit_code(), 0)
+        with open(os.path.join(self.folder, "out.txt"), "rb") as file:
+            self.assertEqual(file.read().count(b"\r\n"), 64)
+
+    def test_records_to_a_terminal_only_through_the_dash(self):
+        """Written by another name, they would land among the dialogue that
+        the console draws there. Standard error on the terminal gets a
+        pointer to "-" before the abort message."""
+        run = self.start("log.csv /dev/stdout", SHORT_LOG)
+        self.assertEqual(run.exit_code(), 1)
+        rows = [row.rstrip() for row in run.screen().splitlines()]
+        hint = rows.index("lumetra: the target is standard output or error; use '-' for standard output")
+        self.assertTrue(rows[hint + 2].startswith("Aborting due to runtime error 1 (illegal function call) at line 17"),
+                        "\n".join(rows))
+        self.assertNotIn("$1;1;", run.screen())
 
     def test_records_to_the_terminal_stay_in_view_before_the_summary(self):
         log = HEADER + b"".join(DAY.splitlines(keepends=True)[:8])

@@ -116,6 +116,23 @@ class LineEditorTest(PaneTest):
         self.pane.keys("Enter")
         self.assertEqual(self.pane.wait_for_exit(), 0)
 
+    def test_the_terminal_of_the_dialogue_is_no_source(self):
+        """A log is never typed where the editor takes the keys: the source
+        is refused as a missing one, before the target is touched."""
+        for name in ["/dev/tty", "/proc/self/fd/0"]:
+            with self.subTest(name=name):
+                pane = self.pane if name == "/dev/tty" else self.start()
+                pane.wait_for_text("Quelldatei:")
+                pane.text(name)
+                pane.keys("Enter")
+                pane.wait_for_text("Zieldatei:")
+                pane.text("ziel.txt")
+                pane.keys("Enter")
+                self.assertEqual(pane.wait_for_exit(), 2)
+                self.assertIn("Aborting due to runtime error 2 (file not found) at line 16 of lumetra::()",
+                              pane.screen())
+                self.assertEqual(os.listdir(self.folder), [])
+
     # Needs the runtime's interrupt handler, which turns SIGINT into error 9.
     def test_ctrl_c_at_a_prompt_aborts_with_error_9(self):
         self.pane.text("abc")

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "platform/crt_stream.h"
 #include "platform/posix/posix_internal.h"
 
 namespace lumetra {
@@ -40,6 +41,13 @@ const char* divert_standard_output() noexcept {
 }
 
 bool data_on_terminal() noexcept { return data_terminal; }
+
+bool names_standard_input_terminal(const char* path) noexcept {
+  FileIdentity file;
+  FileIdentity input;
+  return isatty(STDIN_FILENO) != 0 && path_identity(path, file) == 0 && descriptor_identity(STDIN_FILENO, input) == 0 &&
+         file == input;
+}
 
 bool standard_input_is_terminal() noexcept { return isatty(STDIN_FILENO) != 0; }
 

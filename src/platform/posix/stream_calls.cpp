@@ -10,6 +10,8 @@
 #include <csignal>
 #include <string_view>
 
+#include "platform/posix/posix_internal.h"
+
 namespace lumetra {
 
 namespace {
@@ -29,10 +31,6 @@ auto retry_on_interrupt(Call call) noexcept {
   return result;
 }
 
-FileIdentity identity_of(const struct stat& info) noexcept {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), S_ISSOCK(info.st_mode)};
-}
-
 // Emptying is left to lock_for_writing, once the lock is held.
 int open_flags(OpenFlags flags) noexcept {
   int result = flags.read && flags.write ? O_RDWR : flags.write ? O_WRONLY : O_RDONLY;
@@ -41,21 +39,22 @@ int open_flags(OpenFlags flags) noexcept {
   return result | O_CLOEXEC;
 }
 
-// Sets (F_WRLCK) or releases (F_UNLCK) the whole-file lock of an open file;
-// -1 with errno when that fails.
-int lock_open_file(int fd, short type) noexcept {
-  struct flock whole {};
-  whole.l_type = type;
-  whole.l_whence = SEEK_SET;
-  return retry_on_interrupt([&] { return ::fcntl(fd, F_OFD_SETLK, &whole); });
-}
-
 // Locks a regular file for writing and, when asked to, empties it and starts
-// at its beginning. A lock held by another open file refuses it (EBUSY)
-// before anything is lost; where the system has no such locks, the file is
-// written all the same.
-int lock_for_writing(int fd, bool empty) noexcept {
-  if (lock_open_file(fd, F_WRLCK) == -1 && (errno == EAGAIN || errno == EACCES)) return EBUSY;
+// at its beginning. A lock held by another run refuses it (EBUSY) before
+// anything is lost; where the system has no such locks, the file is written
+// all the same. An open file of our own takes a lock of the open file
+// (F_OFD_SETLK), which refuses every other open file, of this process too,
+// and ends with it. An open file shared with others (a standard stream the
+// shell opened) would keep such a lock after a killed run and share it with
+// a second run on it: there the lock is the process's record lock (F_SETLK),
+// which refuses every other process and ends with this one.
+int lock_for_writing(int fd, bool shared, bool empty) noexcept {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  const int command = shared ? F_SETLK : F_OFD_SETLK;
+  if (retry_on_interrupt([&] { return ::fcntl(fd, command, &whole); }) == -1 && (errno == EAGAIN || errno == EACCES))
+    return EBUSY;
   if (!empty) return 0;
   return ::ftruncate(fd, 0) == -1 || ::lseek(fd, 0, SEEK_SET) == -1 ? errno : 0;
 }
@@ -94,23 +93,6 @@ int duplicate_descriptor(int fd, OpenFlags flags) noexcept {
 
 }  // namespace
 
-int path_identity(const char* path, FileIdentity& identity) noexcept {
-  struct stat info {};
-  if (retry_on_interrupt([&] { return ::stat(path, &info); }) == -1) return errno;
-  identity = identity_of(info);
-  return 0;
-}
-
-bool is_standard_output_file(const char* path) noexcept {
-  struct stat file {};
-  if (::stat(path, &file) == -1 || !S_ISREG(file.st_mode)) return false;
-  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-    struct stat stream {};
-    if (::fstat(fd, &stream) == 0 && identity_of(stream) == identity_of(file)) return true;
-  }
-  return false;
-}
-
 int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept {
   const int named = named_descriptor(path);
   const int fd = named != -1 ? duplicate_descriptor(named, flags)
@@ -119,14 +101,14 @@ int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentit
   struct stat info {};
   int error = ::fstat(fd, &info) == -1 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
   if (error == 0 && (flags.truncate || flags.append) && S_ISREG(info.st_mode)) {
-    error = lock_for_writing(fd, flags.truncate);
+    error = lock_for_writing(fd, named != -1, flags.truncate);
   }
   if (error != 0) {
     ::close(fd);
     return error;
   }
   file = fd;
-  identity = identity_of(info);
+  identity = identity_of(fd, info);
   return 0;
 }
 
@@ -190,11 +172,11 @@ int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_
   return 0;
 }
 
-// The open file of a duplicated descriptor outlives this close: its lock
-// ends and its blocking mode comes back here. Don't retry close on EINTR:
-// Linux has released the descriptor already.
+// The open file of a duplicated descriptor outlives this close: its blocking
+// mode comes back here for those who share it, while its lock, the process's
+// own, ends with the close. Don't retry close on EINTR: Linux has released
+// the descriptor already.
 int system_close(SystemFile file) noexcept {
-  (void)lock_open_file(file, F_UNLCK);
   if (file >= 0 && file < tracked_descriptors && made_non_blocking[file] != 0) {
     made_non_blocking[file] = 0;
     const int flags = ::fcntl(file, F_GETFL);

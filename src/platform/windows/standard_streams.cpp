@@ -22,6 +22,10 @@ const char* divert_standard_output() noexcept { return ""; }
 
 bool data_on_terminal() noexcept { return false; }
 
+// The console's input is not a file that the file layer opens by a name
+// here.
+bool names_standard_input_terminal(const char* /*path*/) noexcept { return false; }
+
 bool standard_input_is_terminal() noexcept { return is_console(STD_INPUT_HANDLE); }
 
 bool standard_error_is_terminal() noexcept { return is_console(STD_ERROR_HANDLE); }
