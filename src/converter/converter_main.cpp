@@ -43,7 +43,7 @@ struct MainState {
   Text source_name;
   Text target_name;
   Text current_line;
-  std::int32_t record_count = 0;
+  std::int64_t record_count = 0;  // a log may hold more than 2^31 data lines
   RecordConverter converter;
   ConversionProgress progress;
   bool dialogue = true;  // the names are asked for, and the end waits for a key
