@@ -62,6 +62,20 @@ class OptionTest(LumetraCase):
                 self.assert_run(self.run_arguments(*arguments), b"", 64, line + USAGE_HINT)
                 self.assertFalse((self.folder / "b.txt").exists())
 
+    def test_usage_errors_quote_what_a_terminal_would_act_on(self):
+        """Bytes that are not printable leave the quotes as $'...' with C
+        escapes (octal where there is none), as a shell reads them back."""
+        cases = [
+            ([b"-\x1b]0;TITLE\x07"], b"lumetra: unknown option '-'$'\\033'']0;TITLE'$'\\a'\n"),
+            ([b"a.csv", b"b.txt", b"it's\r\n"], b"lumetra: unexpected argument 'it'\\''s'$'\\r\\n'\n"),
+            ([b"\tday\x7f.csv"], b"lumetra: no TARGET after $'\\t''day'$'\\177''.csv'\n"),
+            ([b"\xc3\xa4.csv"], b"lumetra: no TARGET after '\xc3\xa4.csv'\n"),  # a UTF-8 letter is shown
+            ([b"\xe4\xc2\x9b.csv"], b"lumetra: no TARGET after $'\\344\\302\\233''.csv'\n"),  # no UTF-8; a C1 control
+        ]
+        for arguments, line in cases:
+            with self.subTest(arguments=arguments):
+                self.assert_run(self.run_arguments(*arguments), b"", 64, line + USAGE_HINT)
+
     def test_double_dash_ends_the_options(self):
         self.write("-log.csv", LOG)
         self.assert_run(self.run_arguments("--", "-log.csv", "-out.txt"), finished_output(3))
