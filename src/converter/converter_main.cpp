@@ -132,7 +132,6 @@ void wait_for_final_key(const MainState& state) noexcept {
 // request waits, or the target cannot take more records.
 bool convert_one(MainState& state, std::string_view line) noexcept {
   if (state.converter.convert_line(line)) ++state.record_count;
-  state.progress.count_line();
   return !request_waiting() && !state.converter.target_failed();
 }
 
@@ -147,6 +146,7 @@ bool convert_buffered_lines(MainState& state, std::string_view lines) noexcept {
     used = lf + 1;
   }
   file_skip_buffered(source_file, used);
+  state.progress.look();  // once per buffer of lines
   return go_on;
 }
 
@@ -157,6 +157,7 @@ bool read_next_line(MainState& state, std::string_view& line) noexcept {
   if (file_at_end(source_file)) return false;
   check(file_read_line(source_file, state.current_line), line_read_line);  // a line too long for memory
   line = state.current_line.view();
+  state.progress.look();  // the source was read on: a slow one may bring a line at a time
   return true;
 }
 
