@@ -185,10 +185,10 @@ void convert_all(MainState& state) noexcept {
   state.record_count = 0;
   state.progress.start(source_file);
   convert_lines(state);
-  state.progress.finish();
   const HoldRequests hold;  // no abort while the target's last bytes are written out
   check(file_close(source_file), line_close_files);
   check(file_close(target_file), line_close_files);
+  state.progress.finish();  // only now: an abort leaves it above its message
 }
 
 void print_summary(const MainState& state) noexcept {

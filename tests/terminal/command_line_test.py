@@ -220,6 +220,16 @@ class ArgumentsOnTerminalTest(unittest.TestCase):
         with open(os.path.join(self.folder, "out.txt"), "rb") as file:
             self.assertEqual(file.read().count(b"\r\n"), source.lines)
 
+    def test_progress_stays_above_the_message_of_a_failed_target(self):
+        run, source = self.start_slow("/dev/full")
+        source.close()  # the records go out at the end, where the disk is full
+        self.assertEqual(run.exit_code(), 3)
+        rows = [row.rstrip() for row in run.screen().splitlines()]
+        converting = next(index for index, row in enumerate(rows) if row.startswith("  Konvertiere..."))
+        self.assertRegex(rows[converting], PROGRESS_IN_KB)
+        self.assertEqual(rows[converting + 1:converting + 3],
+                         ["", "Aborting due to runtime error 3 (file I/O error) at line 58 of lumetra::()"])
+
 
 if __name__ == "__main__":
     unittest.main()
