@@ -179,6 +179,7 @@ std::int32_t ask_line(TextArg prompt, bool question_mark, bool line_end) noexcep
   release_text(source.text);
   source.pos = 0;
   if (redirected) {
+    set_names_typed(false);
     source.slot = &console_slot();
     if (!std::exchange(console_state().redirected_names_begun, true)) skip_byte_order_mark();
     return set_error_number(RuntimeError::None);
@@ -191,6 +192,7 @@ std::int32_t ask_line(TextArg prompt, bool question_mark, bool line_end) noexcep
   }
   TempText line;
   const bool line_mode = typed_in_line_mode();
+  set_names_typed(!line_mode);  // in line mode the terminal's own bytes arrive
   const bool have_line = read_typed_line(line, line_mode);
   if (line_mode && have_line) {
     console_slot().column = 0;  // the terminal's echo of Enter has ended the line

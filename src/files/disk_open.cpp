@@ -8,6 +8,7 @@
 
 #include "files/files_internal.h"
 #include "platform/code_page_850.h"
+#include "platform/typed_names.h"
 
 namespace lumetra {
 
@@ -60,14 +61,20 @@ std::string system_path(std::string_view bytes, bool as_code_page_850) {
   return path;
 }
 
+bool names_typed = false;
+
 // The path a slot opens: a source whose name a file has byte for byte (a
-// name in Latin-1 left by an older system) is that file; otherwise the code
-// page 850 reading of the name, under which targets are created.
+// name in Latin-1 left by an older system; for a typed name first the
+// bytes the terminal sent) is that file; otherwise the code page 850
+// reading of the name, under which targets are created.
 std::string path_to_open(const FileSlot& slot, std::string_view bytes) {
   if (slot.mode == mode_input) {
-    std::string exact = system_path(bytes, false);
-    FileIdentity ignored;
-    if (path_identity(exact.c_str(), ignored) != ENOENT) return exact;
+    const std::string sent = names_typed ? typed_name_bytes(bytes) : std::string();
+    for (const std::string_view exact_bytes : {std::string_view(sent), bytes}) {
+      std::string exact = system_path(exact_bytes, false);
+      FileIdentity ignored;
+      if (!exact_bytes.empty() && path_identity(exact.c_str(), ignored) != ENOENT) return exact;
+    }
   }
   return system_path(bytes, true);
 }
@@ -173,6 +180,8 @@ std::int32_t open_disk_path(FileSlot& slot, const std::string& path, std::unique
 }
 
 }  // namespace
+
+void set_names_typed(bool typed) noexcept { names_typed = typed; }
 
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept {
   try {

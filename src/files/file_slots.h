@@ -128,9 +128,14 @@ std::int32_t open_slot(FileSlot& slot, const char* name, std::int32_t length, st
                        DeviceOpener opener) noexcept;
 // The opener of disk files: name bytes (either path separator; a name that
 // is not valid UTF-8 is read as code page 850, except that a source whose
-// exact name a file has opens that file) opened by the slot's mode and
+// exact name a file has opens that file, and a typed one first the file
+// named by the bytes the terminal sent) opened by the slot's mode and
 // access; sets the slot's stream, size and access.
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept;
+// Whether the names opened from now on were typed in the line editor,
+// which delivers code page 850 decoded from the terminal's character set
+// (set by the console's line input), or come as bytes (the start).
+void set_names_typed(bool typed) noexcept;
 
 // ---- Closing -----------------------------------------------------------------
 

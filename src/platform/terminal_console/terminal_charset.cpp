@@ -127,4 +127,16 @@ std::optional<std::array<unsigned char, 128>> TerminalCharset::typed_upper_half(
   return upper_half;
 }
 
+std::string TerminalCharset::typed_bytes(std::string_view name) const {
+  if (!eight_bit_) return {};
+  std::string bytes;
+  for (const char character : name) {
+    const auto code = static_cast<unsigned char>(character);
+    const std::string_view sent = code < 0x80 ? std::string_view(&character, 1) : texts_[code];
+    if (sent == "?" && code >= 0x80) return {};
+    bytes += sent;
+  }
+  return bytes;
+}
+
 }  // namespace lumetra

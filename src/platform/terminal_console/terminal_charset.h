@@ -30,6 +30,10 @@ class TerminalCharset {
   // none. Empty for UTF-8, for ASCII and for multibyte codesets, whose
   // terminals are read as UTF-8.
   [[nodiscard]] std::optional<std::array<unsigned char, 128>> typed_upper_half() const;
+  // The bytes a terminal of an 8-bit codeset sends for a name typed in code
+  // page 850; empty for other codesets, and for a name with a character the
+  // codeset does not hold.
+  [[nodiscard]] std::string typed_bytes(std::string_view name) const;
 
  private:
   std::array<std::string, 256> texts_;
