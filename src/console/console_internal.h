@@ -1,4 +1,4 @@
-// State of console output shared by its units.
+// State of the console shared by its units.
 #pragma once
 
 #include <array>
@@ -23,6 +23,7 @@ struct ConsoleState {
   std::int32_t last_text_line = -1;
   std::int32_t foreground = 7;
   std::int32_t background = 0;
+  bool redirected_names_begun = false;  // names read from redirected input, after any byte order mark
 };
 
 ConsoleState& console_state() noexcept;

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
+#include "console/console_internal.h"
 #include "console/console_output.h"
 #include "console/line_editor.h"
 #include "files/file_slots.h"
@@ -18,6 +20,7 @@ namespace lumetra {
 namespace {
 
 constexpr int end_of_input = -1;
+constexpr char ctrl_z = 0x1A;
 
 // Where the next field comes from: the line last typed, or a file slot (the
 // console slot while standard input is redirected).
@@ -34,6 +37,12 @@ int read_character() noexcept {
     char byte = 0;
     std::int32_t count = 1;
     if (file_get(*source.slot, 0, &byte, &count, false, false) != 0 || count == 0) return end_of_input;
+    if (byte == ctrl_z) {
+      // Ctrl+Z ends redirected names as it ends a text file. Handed back, it
+      // ends every later read too.
+      (void)file_put_back(*source.slot, &byte, 1);
+      return end_of_input;
+    }
     return static_cast<unsigned char>(byte);
   }
   const std::string_view line = source.text.view();
@@ -71,7 +80,25 @@ void finish_field() noexcept {
   }
 }
 
-// Stores the field's bytes; returns how many.
+// A byte order mark before redirected names (a names file saved by a
+// Windows editor) is no part of the first name; other bytes are handed back.
+void skip_byte_order_mark() noexcept {
+  constexpr std::string_view mark = "\xEF\xBB\xBF";
+  char bytes[mark.size()];
+  std::size_t count = 0;
+  while (count < mark.size()) {
+    const int character = read_character();
+    if (character == end_of_input) break;
+    bytes[count++] = static_cast<char>(character);
+    if (bytes[count - 1] != mark[count - 1]) break;
+  }
+  if (std::string_view(bytes, count) != mark)
+    (void)file_put_back(*source.slot, bytes, static_cast<std::int32_t>(count));
+}
+
+// Stores the field's bytes, at most field_size of them: the rest of a longer
+// field is read and dropped, so that the next field starts where a field
+// starts. Returns how many were stored.
 std::int32_t read_field(char* field) noexcept {
   int character = read_character();
   while (is_blank(character)) character = read_character();
@@ -88,11 +115,7 @@ std::int32_t read_field(char* field) noexcept {
       take_line_feed_after_return();
       return stored;
     }
-    field[stored++] = static_cast<char>(character);
-    if (stored == field_size) {
-      finish_field();
-      return stored;
-    }
+    if (stored < field_size) field[stored++] = static_cast<char>(character);
   }
 }
 
@@ -156,7 +179,9 @@ std::int32_t ask_line(TextArg prompt, bool question_mark, bool line_end) noexcep
   release_text(source.text);
   source.pos = 0;
   if (redirected) {
+    set_names_typed(false);
     source.slot = &console_slot();
+    if (!std::exchange(console_state().redirected_names_begun, true)) skip_byte_order_mark();
     return set_error_number(RuntimeError::None);
   }
   source.slot = nullptr;
@@ -167,6 +192,7 @@ std::int32_t ask_line(TextArg prompt, bool question_mark, bool line_end) noexcep
   }
   TempText line;
   const bool line_mode = typed_in_line_mode();
+  set_names_typed(!line_mode);  // in line mode the terminal's own bytes arrive
   const bool have_line = read_typed_line(line, line_mode);
   if (line_mode && have_line) {
     console_slot().column = 0;  // the terminal's echo of Enter has ended the line

@@ -7,6 +7,7 @@
 
 #include "console/line_input.h"
 #include "files/file_slots.h"
+#include "converter/error_line.h"
 #include "lumetra_version.h"
 #include "platform/process.h"
 #include "platform/standard_streams.h"
@@ -113,9 +114,14 @@ std::string_view argument_name(std::string_view argument) noexcept {
 void answer_command_line(const CommandLine& command) noexcept {
   if (command.form == CommandForm::Help) answer_on_standard_output({usage_text});
   if (command.form == CommandForm::Version) answer_on_standard_output({"lumetra ", program_version, "\n"});
-  for (const std::string_view part : {std::string_view("lumetra: "), command.fault, std::string_view(" '"),
-                                      command.culprit, std::string_view("'\n"), usage_hint}) {
-    write_standard_error(part);
+  {
+    ErrorLine line;
+    line.add("lumetra: ");
+    line.add(command.fault);
+    line.add(" ");
+    line.add_quoted(command.culprit);
+    line.add("\n");
+    line.add(usage_hint);
   }
   terminate_with_code(exit_usage);
 }

@@ -44,7 +44,7 @@ struct MainState {
   Text source_name;
   Text target_name;
   Text current_line;
-  std::int32_t record_count = 0;
+  std::int64_t record_count = 0;  // a log may hold more than 2^31 data lines
   RecordConverter converter;
   ConversionProgress progress;
   bool dialogue = true;  // the names are asked for, and the end waits for a key
@@ -145,7 +145,6 @@ void wait_for_final_key(const MainState& state) noexcept {
 // request waits, or the target cannot take more records.
 bool convert_one(MainState& state, std::string_view line) noexcept {
   if (state.converter.convert_line(line)) ++state.record_count;
-  state.progress.count_line();
   return !request_waiting() && !state.converter.target_failed();
 }
 
@@ -160,6 +159,7 @@ bool convert_buffered_lines(MainState& state, std::string_view lines) noexcept {
     used = lf + 1;
   }
   file_skip_buffered(source_file, used);
+  state.progress.look();  // once per buffer of lines
   return go_on;
 }
 
@@ -170,6 +170,7 @@ bool read_next_line(MainState& state, std::string_view& line) noexcept {
   if (file_at_end(source_file)) return false;
   check(file_read_line(source_file, state.current_line), line_read_line);  // a line too long for memory
   line = state.current_line.view();
+  state.progress.look();  // the source was read on: a slow one may bring a line at a time
   return true;
 }
 
@@ -197,10 +198,10 @@ void convert_all(MainState& state) noexcept {
   state.record_count = 0;
   state.progress.start(source_file);
   convert_lines(state);
-  state.progress.finish();
   const HoldRequests hold;  // no abort while the target's last bytes are written out
   check(file_close(source_file), line_close_files);
   check(file_close(target_file), line_close_files);
+  state.progress.finish();  // only now: an abort leaves it above its message
 }
 
 void print_summary(const MainState& state) noexcept {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <span>
 
 #include "console/console_output.h"
 #include "platform/standard_streams.h"
@@ -15,6 +16,7 @@ constexpr std::int32_t text_column = 17;  // just after "  Konvertiere..."
 constexpr std::int32_t widest_text = 24;  // " 100 %  99999 MB/s", with room to spare
 constexpr std::uint64_t first_show_ms = 1000;
 constexpr std::uint64_t refresh_ms = 250;
+constexpr std::int64_t bytes_per_kilobyte = 1'000;
 constexpr std::int64_t bytes_per_megabyte = 1'000'000;
 
 std::uint64_t monotonic_ms() noexcept {
@@ -27,6 +29,15 @@ void source_progress(FileNumber source, std::int64_t& read, std::int64_t& length
   const FileSlot* slot = slot_for_number(source);
   read = slot != nullptr && slot->stream != nullptr ? slot->stream->tell() : 0;
   length = slot != nullptr ? slot->size : 0;
+}
+
+// Writes a number of bytes in MB, or in kB below one megabyte, between the
+// given texts (such as "/s" after it); returns the length written.
+int write_amount(std::span<char> out, const char* before, std::int64_t bytes, const char* after) noexcept {
+  const bool megabytes = bytes >= bytes_per_megabyte;
+  return std::snprintf(out.data(), out.size(), "%s%lld %s%s", before,
+                       static_cast<long long>(bytes / (megabytes ? bytes_per_megabyte : bytes_per_kilobyte)),
+                       megabytes ? "MB" : "kB", after);
 }
 
 }  // namespace
@@ -43,7 +54,6 @@ void ConversionProgress::start(FileNumber source) noexcept {
 }
 
 void ConversionProgress::look() noexcept {
-  countdown_ = lines_per_look;
   if (!enabled_) return;
   const std::uint64_t now = monotonic_ms();
   if (now < next_ms_) return;
@@ -56,14 +66,13 @@ void ConversionProgress::show(std::uint64_t now_ms) noexcept {
   std::int64_t length = 0;
   source_progress(source_, read, length);
   const auto elapsed_ms = static_cast<std::int64_t>(std::max<std::uint64_t>(now_ms - start_ms_, 1));
-  const std::int64_t speed = read / elapsed_ms * 1000 / bytes_per_megabyte;
   char text[64];
+  const int share = length > 0 ? std::snprintf(text, sizeof text, " %3d %%",
+                                               static_cast<int>(std::min<std::int64_t>(read * 100 / length, 100)))
+                               : write_amount(text, " ", read, "");
+  const auto part = static_cast<std::size_t>(std::clamp(share, 0, static_cast<int>(sizeof text) - 1));
   const int length_shown =
-      length > 0 ? std::snprintf(text, sizeof text, " %3d %%  %lld MB/s",
-                                 static_cast<int>(std::min<std::int64_t>(read * 100 / length, 100)),
-                                 static_cast<long long>(speed))
-                 : std::snprintf(text, sizeof text, " %lld MB  %lld MB/s",
-                                 static_cast<long long>(read / bytes_per_megabyte), static_cast<long long>(speed));
+      static_cast<int>(part) + write_amount(std::span(text).subspan(part), "  ", read * 1000 / elapsed_ms, "/s");
   const std::int32_t shown = std::clamp(length_shown, 0, widest_text);
   std::fill(text + shown, text + std::max(shown, shown_length_), ' ');  // blanks over a longer earlier text
   write_at_line_end(text, std::max(shown, shown_length_));

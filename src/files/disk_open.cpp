@@ -9,6 +9,7 @@
 #include "files/files_internal.h"
 #include "platform/code_page_850.h"
 #include "platform/standard_streams.h"
+#include "platform/typed_names.h"
 
 namespace lumetra {
 
@@ -62,12 +63,18 @@ std::string system_path(std::string_view bytes, bool as_code_page_850) {
   return path;
 }
 
+bool names_typed = false;
+
 // The path a source opens: the file whose name it is byte for byte (a name
-// in Latin-1 left by an older system), else the code page 850 reading of it.
+// in Latin-1 left by an older system; for a typed name first the bytes the
+// terminal sent), else the code page 850 reading of it.
 std::string source_path(std::string_view bytes) {
-  std::string exact = system_path(bytes, false);
-  FileIdentity ignored;
-  if (path_identity(exact.c_str(), ignored) != ENOENT) return exact;
+  const std::string sent = names_typed ? typed_name_bytes(bytes) : std::string();
+  for (const std::string_view exact_bytes : {std::string_view(sent), bytes}) {
+    std::string exact = system_path(exact_bytes, false);
+    FileIdentity ignored;
+    if (!exact_bytes.empty() && path_identity(exact.c_str(), ignored) != ENOENT) return exact;
+  }
   return system_path(bytes, true);
 }
 
@@ -203,6 +210,8 @@ bool file_names_input_terminal(std::string_view name) noexcept {
 bool file_names_dialogue_stream(std::string_view name) noexcept {
   return path_of_name_is(name, false, writes_into_dialogue);
 }
+
+void set_names_typed(bool typed) noexcept { names_typed = typed; }
 
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept {
   try {

@@ -129,7 +129,8 @@ std::int32_t open_slot(FileSlot& slot, const char* name, std::int32_t length, st
                        DeviceOpener opener) noexcept;
 // The opener of disk files: name bytes (either path separator; a name that
 // is not valid UTF-8 is read as code page 850, except that a source whose
-// exact name a file has opens that file) opened by the slot's mode and
+// exact name a file has opens that file, and a typed one first the file
+// named by the bytes the terminal sent) opened by the slot's mode and
 // access; sets the slot's stream, size and access.
 std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t length) noexcept;
 // True when a source of this name would read standard input's terminal, from
@@ -140,6 +141,10 @@ std::int32_t open_disk_file(FileSlot& slot, const char* name, std::int32_t lengt
 // standard error, where the dialogue and the abort message go. Opening such
 // a target is refused with error 1.
 [[nodiscard]] bool file_names_dialogue_stream(std::string_view name) noexcept;
+// Whether the names opened from now on were typed in the line editor,
+// which delivers code page 850 decoded from the terminal's character set
+// (set by the console's line input), or come as bytes (the start).
+void set_names_typed(bool typed) noexcept;
 
 // ---- Closing -----------------------------------------------------------------
 

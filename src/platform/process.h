@@ -21,7 +21,7 @@ void register_exit_handler(void (*handler)()) noexcept;
 // signal handler.
 void write_standard_error(std::string_view bytes) noexcept;
 // Writes the bytes unchanged to standard output; false when they could not
-// all be written.
+// all be written, also when standard output was closed at start.
 [[nodiscard]] bool write_standard_output(std::string_view bytes) noexcept;
 
 }  // namespace lumetra

@@ -1,6 +1,7 @@
 // Numeric text conversion.
 #include "text/numeric_text.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "platform/crt_number.h"
@@ -73,14 +74,16 @@ double numeric_value(TextArg text) noexcept {
   return decimal_value(bytes);
 }
 
-TempText integer_to_text(std::int32_t value) noexcept {
+TempText integer_to_text(std::int64_t value) noexcept {
+  constexpr std::uint32_t longest = 20;  // "-9223372036854775808"
   TextDescriptor* descriptor = take_pool_descriptor();
   if (descriptor == nullptr) return {};
   TempText result(descriptor);
-  if (!reserve_text_plain(*descriptor, 12)) return {};
-  const std::int32_t length = write_decimal(value, descriptor->data);
+  if (!reserve_text_plain(*descriptor, longest)) return {};
+  const auto length = static_cast<std::uint32_t>(
+      std::to_chars(descriptor->data, descriptor->data + longest, value).ptr - descriptor->data);
   descriptor->data[length] = '\0';
-  descriptor->length = static_cast<std::uint32_t>(length) | text_temporary_flag;
+  descriptor->length = length | text_temporary_flag;
   return result;
 }
 

@@ -1,5 +1,5 @@
 // Conversions between texts and numbers: reading a number from the front of
-// a text, and writing a 32-bit integer as decimal text.
+// a text, and writing an integer as decimal text.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,8 @@ namespace lumetra {
 [[nodiscard]] std::int64_t parse_radix_digits(const char* bytes, std::int32_t count, std::int32_t base) noexcept;
 
 // A new temporary with the decimal text of value ("-" when negative, no
-// blank); the shared empty text when no temporary can be had.
-[[nodiscard]] TempText integer_to_text(std::int32_t value) noexcept;
+// blank), 64 bits wide, so that a count of anything in a file fits; the
+// shared empty text when no temporary can be had.
+[[nodiscard]] TempText integer_to_text(std::int64_t value) noexcept;
 
 }  // namespace lumetra

@@ -1,6 +1,8 @@
 // Text operations: literal wrapping, assignment, concatenation, length,
 // sub-texts, trimming, comparison and release.
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "platform/memory.h"
 #include "text/text.h"
@@ -26,6 +28,36 @@ void free_buffer(TextDescriptor& text) noexcept {
   memory_free(text.data);
   text = TextDescriptor{};
 }
+
+// True when bytes lie in the buffer of text.
+bool lies_in(const TextDescriptor& text, std::string_view bytes) noexcept {
+  if (text.data == nullptr || bytes.empty()) return false;
+  const auto start = reinterpret_cast<std::uintptr_t>(text.data);
+  const auto at = reinterpret_cast<std::uintptr_t>(bytes.data());
+  return at >= start && at - start <= static_cast<std::uintptr_t>(text.capacity);
+}
+
+// A text's buffer that bytes about to be copied into the text may come
+// from: the text gets a new buffer, and the old one is freed only when the
+// copy is done.
+class OldBuffer {
+ public:
+  OldBuffer() noexcept = default;
+  OldBuffer(const OldBuffer&) = delete;
+  OldBuffer& operator=(const OldBuffer&) = delete;
+  ~OldBuffer() { memory_free(data_); }
+
+  // Takes text's buffer away when one of the sources lies in it.
+  void take_if_source(TextDescriptor& text, std::string_view first, std::string_view second = {}) noexcept {
+    if (!lies_in(text, first) && !lies_in(text, second)) return;
+    data_ = text.data;
+    text.data = nullptr;
+    text.capacity = 0;
+  }
+
+ private:
+  char* data_ = nullptr;
+};
 
 }  // namespace
 
@@ -55,7 +87,11 @@ void assign_text(Text& target, TextArg source) noexcept {
     return;
   }
   const auto length = static_cast<std::uint32_t>(bytes.size());
-  if (length != (own.length & text_length_mask) && !reserve_text_plain(own, length)) return;
+  OldBuffer old;
+  if (length != (own.length & text_length_mask)) {
+    old.take_if_source(own, bytes);
+    if (!reserve_text_plain(own, length)) return;
+  }
   std::memmove(own.data, bytes.data(), length);
   own.data[length] = '\0';
   own.length = length;
@@ -69,6 +105,8 @@ TempText concat_text(TextDescriptor& result, TextArg a, TextArg b) noexcept {
     free_buffer(result);
     return TempText(&result);
   }
+  OldBuffer old;
+  old.take_if_source(result, first, second);
   if (!reserve_text_plain(result, static_cast<std::uint32_t>(total))) return TempText(&result);
   // An empty text has no buffer: memcpy must not be handed its null pointer.
   if (!first.empty()) std::memcpy(result.data, first.data(), first.size());

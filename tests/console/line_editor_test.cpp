@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/line_input.h"
@@ -267,8 +268,8 @@ TEST(LineEditor, AdvancePositionFollowsTheGrid) {
 // ---- Field rules on typed lines ---------------------------------------------------
 
 // Types the text while the editor waits, in parts the key buffer can hold,
-// then Enter.
-std::string typed_field(const std::string& typed) {
+// then Enter; the first two fields of the line.
+std::pair<std::string, std::string> typed_fields(const std::string& typed) {
   KeyConsole console;
   std::size_t done = 0;
   console->on_sleep([&](DWORD) {
@@ -278,9 +279,10 @@ std::string typed_field(const std::string& typed) {
     if (part == 0) type(*console, enter);
   });
   EXPECT_EQ(ask_line(nullptr, false, true), 0);
-  Text field;
-  EXPECT_EQ(read_text_field(field), 0);
-  return std::string(field.view());
+  Text first, second;
+  EXPECT_EQ(read_text_field(first), 0);
+  EXPECT_EQ(read_text_field(second), 0);
+  return {std::string(first.view()), std::string(second.view())};
 }
 
 TEST(LineEditor, TypedLinesFollowTheFieldRules) {
@@ -288,19 +290,21 @@ TEST(LineEditor, TypedLinesFollowTheFieldRules) {
     const char* name;
     std::string typed;
     std::string field;
+    std::string next = "";  // the field after it on the line
   };
   const Case cases[] = {
       {"leading blanks dropped, trailing kept", "  C:\\daten\\pv.csv  ", "C:\\daten\\pv.csv  "},
       {"quoted field with comma and blank", "\"C:\\Mein Ordner\\a,b.csv\"", "C:\\Mein Ordner\\a,b.csv"},
       {"quote inside a plain field", "ab\"c", "ab\"c"},
       {"unterminated quote", "\"abc", "abc"},
-      {"comma ends the field", "a,b", "a"},
+      {"comma ends the field", "a,b", "a", "b"},
       {"blank line", "   ", ""},
-      {"cut at 4096 bytes", std::string(5000, 'x'), std::string(4096, 'x')},
+      {"cut at 4096 bytes, the rest dropped", std::string(5000, 'x') + ",next", std::string(4096, 'x'), "next"},
+      {"quoted, cut at 4096 bytes", std::string("\"").append(5000, 'q') + ",q\"next", std::string(4096, 'q'), "next"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(typed_field(c.typed), c.field);
+    EXPECT_EQ(typed_fields(c.typed), std::make_pair(c.field, c.next));
   }
 }
 

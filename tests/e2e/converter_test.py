@@ -183,14 +183,36 @@ class NameInputTest(LumetraCase):
             (b'"source.csv\n"target.txt', "source.csv", "target.txt"),      # closing quotes missing
             (b"source.csv\x00.old\ntarget.txt\x00\n", "source.csv", "target.txt"),
             (b"sub\\source.csv\nsub\\deeper\\target.txt\n", "sub/source.csv", "sub/deeper/target.txt"),
+            (b"\xef\xbb\xbfsource.csv\r\ntarget.txt\r\n", "source.csv", "target.txt"),  # saved with a byte order mark
+            (b"source.csv\r\ntarget.txt\x1a", "source.csv", "target.txt"),              # Ctrl+Z after the last name
+            (b"source.csv\ntarget.txt\x1a\n", "source.csv", "target.txt"),
         ]
         for names, source, target in cases:
             with self.subTest(names=names):
                 self.write(source, HEADER + b"1;2;3;4\r\n")
                 (self.folder / "sub" / "deeper").mkdir(parents=True, exist_ok=True)
+                (self.folder / target).unlink(missing_ok=True)
                 result = self.run_names(names)
                 self.assert_run(result, finished_output(1))
                 self.assertEqual(self.read(target), b"$1;1;3601;2;3;4;0\r\n")
+
+
+    def test_a_long_name_list_names_no_other_file(self):
+        """A list as find -print0 makes it is one field of many names: the
+        field ends at its line end, and none of the names after the first
+        becomes the target."""
+        log = HEADER + b"1;2;3;4\r\n"
+        for day in range(1, 301):
+            self.write("day%06d.csv" % day, log)
+        result = self.run_names(b"".join(b"./day%06d.csv\x00" % day for day in range(1, 301)))
+        self.assert_run(result, BANNER, 2, abort_message(2, 17))  # the target's name is empty
+        for day in range(1, 301):
+            self.assertEqual(self.read("day%06d.csv" % day), log)
+
+    def test_ctrl_z_ends_the_names(self):
+        self.write("source.csv", HEADER + b"1;2;3;4\r\n")
+        self.assert_run(self.run_names(b"source.csv\x1a\ntarget.txt\n"), BANNER, 2, abort_message(2, 17))
+        self.assertFalse((self.folder / "target.txt").exists())
 
 
 class LatinOneNameTest(LumetraCase):

@@ -3,11 +3,14 @@
 #include "platform/terminal_console/input_decoder.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "console/key_translation.h"
+#include "platform/terminal_console/terminal_charset.h"
 
 namespace lumetra {
 namespace {
@@ -254,6 +257,29 @@ TEST(InputDecoder, CursorReportWhileQueryIsPending) {
   feed(decoder, "\x1b[1;5R", 20);
   EXPECT_EQ(take_keys(decoder), (std::vector<KeyEvent>{{0x72, 0x3D, 0, ctrl}}));
   EXPECT_FALSE(decoder.take_cursor_report().has_value());
+}
+
+// A terminal of an 8-bit character set sends one byte per letter; the
+// letters typed, in code page 850, give back the bytes it sent.
+TEST(InputDecoder, ReadsTheLettersOfAnEightBitTerminal) {
+  const iconv_t converter = iconv_open("ISO-8859-1", "WCHAR_T");
+  if (converter == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "the C library has no Latin-1 converter";
+  iconv_close(converter);
+  const TerminalCharset latin_1("ISO-8859-1");
+  ASSERT_TRUE(latin_1.typed_upper_half().has_value());
+  InputDecoder decoder;
+  decoder.read_eight_bit(*latin_1.typed_upper_half());
+  feed(decoder, "M\xE4rz\xDF\xFC\x1b\xE9\x80");
+  std::string typed;
+  for (const KeyEvent& key : take_keys(decoder)) typed += static_cast<char>(key.character);
+  EXPECT_EQ(typed, "M\x84rz\xE1\x81\x82?");  // ESC \xE9 is Alt+\x82; C1 controls are no letters
+  EXPECT_EQ(latin_1.typed_bytes("M\x84rz\xE1\x81.csv"), "M\xE4rz\xDF\xFC.csv");
+  EXPECT_EQ(latin_1.typed_bytes("\xB0.csv"), "");  // a box-drawing character Latin-1 lacks
+  for (const char* codeset : {"UTF-8", "ANSI_X3.4-1968"}) {
+    SCOPED_TRACE(codeset);  // read as UTF-8, whose names are the code page 850 reading already
+    EXPECT_FALSE(TerminalCharset(codeset).typed_upper_half().has_value());
+    EXPECT_EQ(TerminalCharset(codeset).typed_bytes("M\x84rz.csv"), "");
+  }
 }
 
 KeyCode translated(std::string_view bytes) {

@@ -9,6 +9,7 @@ second at a time, so that the test needs no log of many gigabytes.
 """
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -24,6 +25,8 @@ HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 LONG_LOG = HEADER + DAY * 400  # 3.8 million lines
 SHORT_LOG = HEADER + b"".join(DAY.splitlines(keepends=True)[:64])
 PAUSE = 1.1  # a stop longer than the second after which progress shows
+SLOW_LINES = b"081530;12.5;230.1;0.98\r\n" * 4  # what a slow source brings at a time
+PROGRESS_IN_KB = r"^  Konvertiere\.\.\. \d+ kB  \d+ kB/s$"
 
 
 class Run:
@@ -89,6 +92,43 @@ class Run:
             time.sleep(0.01)
         os.kill(program, signal.SIGCONT)
         return screens
+
+
+class SlowSource:
+    """A named pipe as the source, which the test feeds a few lines at a
+    time."""
+
+    def __init__(self, folder):
+        self.path = os.path.join(folder, "slow.csv")
+        os.mkfifo(self.path)
+        self.fd = None
+        self.lines = 0
+
+    def open(self, run):
+        """Waits until the program reads the pipe and writes the header."""
+        def opened():
+            try:
+                return os.open(self.path, os.O_WRONLY | os.O_NONBLOCK)
+            except OSError:
+                return None
+        self.fd = run.wait_for(opened, "the program to open its source")
+        os.set_blocking(self.fd, True)
+        os.write(self.fd, HEADER)
+
+    def feed_until(self, run, condition, what):
+        """Writes a few lines at a time, pausing between them, until
+        condition() holds."""
+        def fed():
+            os.write(self.fd, SLOW_LINES)
+            self.lines += SLOW_LINES.count(b"\n")
+            time.sleep(0.05)
+            return condition()
+        run.wait_for(fed, what)
+
+    def close(self):
+        if self.fd is not None:
+            os.close(self.fd)
+            self.fd = None
 
 
 @unittest.skipIf(TMUX is None, "tmux is not installed")
@@ -187,6 +227,39 @@ class ArgumentsOnTerminalTest(unittest.TestCase):
         self.assertRegex(rows[converting], r"^  Konvertiere\.\.\.  +\d+ %  \d+ MB/s$")
         self.assertEqual(rows[converting + 1:converting + 3],
                          ["", 'Aborting due to runtime error 13 ("termination request" signal) in lumetra::()'])
+
+
+    def start_slow(self, target):
+        """A run whose source is a pipe the test feeds slowly, the progress
+        of which shows in kB."""
+        source = SlowSource(self.folder)
+        self.addCleanup(source.close)
+        run = Run(self.folder, "slow.csv " + target)
+        self.addCleanup(run.close)
+        source.open(run)
+        source.feed_until(run, lambda: self.progress_row(run.screen()), "the progress in kB")
+        return run, source
+
+    def progress_row(self, screen):
+        return next((row for row in screen.splitlines() if re.match(PROGRESS_IN_KB, row.rstrip())), None)
+
+    def test_progress_of_a_slow_source_shows_kilobytes(self):
+        run, source = self.start_slow("out.txt")
+        source.close()
+        self.assertEqual(run.exit_code(), 0)
+        self.assertNotIn("kB/s", run.screen())
+        with open(os.path.join(self.folder, "out.txt"), "rb") as file:
+            self.assertEqual(file.read().count(b"\r\n"), source.lines)
+
+    def test_progress_stays_above_the_message_of_a_failed_target(self):
+        run, source = self.start_slow("/dev/full")
+        source.close()  # the records go out at the end, where the disk is full
+        self.assertEqual(run.exit_code(), 3)
+        rows = [row.rstrip() for row in run.screen().splitlines()]
+        converting = next(index for index, row in enumerate(rows) if row.startswith("  Konvertiere..."))
+        self.assertRegex(rows[converting], PROGRESS_IN_KB)
+        self.assertEqual(rows[converting + 1:converting + 3],
+                         ["", "Aborting due to runtime error 3 (file I/O error) at line 58 of lumetra::()"])
 
 
 if __name__ == "__main__":

@@ -6,10 +6,13 @@ code and the processor time spent waiting.
 """
 
 import os
+import shutil
+import subprocess
+import tempfile
 import time
 import unittest
 
-from tmux_pane import PaneTest, needs_terminal
+from tmux_pane import PaneTest, needs_terminal, program
 
 SOURCE = "Zeit;Wert1;Wert2;Wert3\n12:00:01;1.5;2;3\n12:00:02;4;5;6\n"
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
@@ -144,3 +147,40 @@ class LineEditorTest(PaneTest):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+def latin_one_locale(folder):
+    """Generates the locale de_DE.ISO-8859-1 into folder (for LOCPATH); False
+    when the system cannot (no localedef, or no locale sources)."""
+    if shutil.which("localedef") is None:
+        return False
+    made = subprocess.run(["localedef", "-i", "de_DE", "-f", "ISO-8859-1",
+                           os.path.join(folder, "de_DE.ISO-8859-1")], capture_output=True)
+    return made.returncode == 0
+
+
+@needs_terminal
+class LatinOneTerminalTest(PaneTest):
+    """A terminal of ISO-8859-1: typed letters are read in its character set,
+    and a typed source name opens the file named by the bytes it sent, as the
+    same bytes piped in do."""
+
+    def test_a_typed_latin_1_name_opens_the_latin_1_file(self):
+        locales = tempfile.mkdtemp(prefix="lumetra-locales-")
+        self.addCleanup(shutil.rmtree, locales, ignore_errors=True)
+        if not latin_one_locale(locales):
+            self.skipTest("cannot generate the locale de_DE.ISO-8859-1")
+        with open(os.path.join(os.fsencode(self.folder), b"M\xe4rz.csv"), "wb") as file:
+            file.write(SOURCE.encode())
+        pane = self.start(program("LOCPATH=%s LC_ALL=de_DE.ISO-8859-1" % locales))
+        pane.wait_for_text("Quelldatei:")
+        pane.text("M")
+        pane.bytes("e4")  # the terminal sends Latin-1
+        pane.text("rz.csv")
+        pane.keys("Enter")
+        pane.wait_for_text("Zieldatei:")
+        pane.text("out.txt")
+        pane.keys("Enter")
+        self.assertEqual(self.finish(), 0)
+        with open(os.path.join(self.folder, "out.txt"), "rb") as file:
+            self.assertEqual(file.read(), b"$1;1;43201;1,5;2;3;0\r\n$1;1;43202;4;5;6;0\r\n")

@@ -60,11 +60,15 @@ TEST(NumericText, DecimalMarkIsPointWhateverTheLocale) {
 }
 
 TEST(NumericText, IntegerToText) {
-  const std::pair<std::int32_t, const char*> cases[] = {{0, "0"},
-                                                        {-5, "-5"},
-                                                        {86399, "86399"},
-                                                        {std::numeric_limits<std::int32_t>::min(), "-2147483648"},
-                                                        {std::numeric_limits<std::int32_t>::max(), "2147483647"}};
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {0, "0"},
+      {-5, "-5"},
+      {86399, "86399"},
+      {std::numeric_limits<std::int32_t>::min(), "-2147483648"},
+      {std::numeric_limits<std::int32_t>::max(), "2147483647"},
+      {std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1, "2147483648"},  // a record count of a big log
+      {std::numeric_limits<std::int64_t>::min(), "-9223372036854775808"},
+      {std::numeric_limits<std::int64_t>::max(), "9223372036854775807"}};
   for (const auto& [value, expected] : cases) {
     SCOPED_TRACE(value);
     const TempText text = integer_to_text(value);

@@ -2,6 +2,7 @@
 // concatenation and release.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "text/text.h"
@@ -101,6 +102,40 @@ TEST(TextOperations, ConcatWithAnEmptyVariableOnEitherSide) {
   EXPECT_EQ(concat_text(result, empty, filled).view(), "xy");
   TextDescriptor other;
   EXPECT_EQ(concat_text(other, filled, empty).view(), "xy");
+}
+
+// A source inside the target's own buffer, at a length for which the
+// target gets new room or keeps it: the bytes are read before the old
+// buffer goes or is written.
+TEST(TextOperations, AssignAndConcatReadFromTheTargetsOwnBuffer) {
+  enum Operation { Assign, ConcatFirst, ConcatSecond };
+  struct Case {
+    Operation operation;
+    std::string held;
+    std::size_t offset;  // where the source starts in the held bytes
+    std::string expected;
+  };
+  const Case cases[] = {
+      {Assign, std::string(990, 'a') + "0123456789", 990, "0123456789"},
+      {ConcatFirst, std::string(32, 'b'), 0, std::string(32, 'b') + "+grown"},
+      {ConcatSecond, std::string(32, 'c'), 0, "grown+" + std::string(32, 'c')},
+      {ConcatSecond, std::string(32, 'd'), 16, "grown+" + std::string(16, 'd')},  // the room is kept
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    Text target;
+    assign_text(target, c.held.c_str());
+    const char* source = target.data() + c.offset;
+    if (c.operation == Assign) {
+      assign_text(target, source);
+      EXPECT_EQ(target.view(), c.expected);
+    } else {
+      TextDescriptor& own = target.descriptor();
+      EXPECT_EQ(
+          (c.operation == ConcatFirst ? concat_text(own, source, "+grown") : concat_text(own, "grown+", source)).view(),
+          c.expected);
+    }
+  }
 }
 
 TEST(TextOperations, ReleaseEmptiesVariables) {

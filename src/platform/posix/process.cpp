@@ -46,7 +46,11 @@ bool standard_descriptor_was_closed(int fd) noexcept {
 // Nothing more can be done about a failing standard error.
 void write_standard_error(std::string_view bytes) noexcept { (void)write_everything(STDERR_FILENO, bytes); }
 
-bool write_standard_output(std::string_view bytes) noexcept { return write_everything(STDOUT_FILENO, bytes); }
+// A standard output that was closed at start holds /dev/null since: what
+// is written there is lost, as to a closed pipe.
+bool write_standard_output(std::string_view bytes) noexcept {
+  return !standard_descriptor_was_closed(STDOUT_FILENO) && write_everything(STDOUT_FILENO, bytes);
+}
 
 }  // namespace lumetra
 

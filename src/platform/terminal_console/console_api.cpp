@@ -25,7 +25,7 @@ bool is_console(ConsoleHost& host, HANDLE handle, DWORD side) noexcept {
 // 0x7F as the terminal's characters, as the renderer does; the other bytes,
 // and all redirected output, go out as they are. Returns the count taken.
 ssize_t write_to_terminal(int fd, std::string_view bytes) noexcept {
-  static const TerminalCharset charset = TerminalCharset::for_locale();
+  const TerminalCharset& charset = TerminalCharset::for_locale();
   char shown[1024];
   std::size_t used = 0;
   for (const char byte : bytes) {

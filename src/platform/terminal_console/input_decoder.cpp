@@ -1,5 +1,6 @@
 // Terminal input decoder. Recognised input:
-//   printable bytes and UTF-8      the character (code page 850, ? if none)
+//   printable bytes and UTF-8      the character (code page 850, ? if none);
+//   (or an 8-bit character set)    bytes above 0x7F by the set's table
 //   00, 01-1A, 1C-1F               Ctrl+Space, Ctrl+letter, Ctrl+\ ] ^ _
 //   08 7F / 09 / 0D / 0A           Backspace / Tab / Enter / Ctrl+Enter
 //   ESC alone (after the timeout)  Escape
@@ -165,11 +166,13 @@ Decoded decode_utf8_key(std::string_view bytes, bool forced) noexcept {
   return key_result(character_key(character < 0 ? '?' : static_cast<unsigned char>(character)), length);
 }
 
-// One key that does not start with ESC.
-Decoded decode_plain(std::string_view bytes, bool forced) noexcept {
+// One key that does not start with ESC; upper_half reads the bytes above
+// 0x7F of an 8-bit character set, else they are UTF-8.
+Decoded decode_plain(std::string_view bytes, bool forced, const UpperHalf* upper_half) noexcept {
   const auto byte = static_cast<unsigned char>(bytes[0]);
   if (byte < 0x20 || byte == 0x7F) return key_result(control_key(byte), 1);
   if (byte < 0x80) return key_result(character_key(byte), 1);
+  if (upper_half != nullptr) return key_result(character_key((*upper_half)[byte - 0x80]), 1);
   return decode_utf8_key(bytes, forced);
 }
 
@@ -233,20 +236,21 @@ Decoded decode_ss3(std::string_view bytes) noexcept {
   return named != nullptr ? key_result(named_key(*named, 1), 3) : drop_result(3);
 }
 
-Decoded decode_input(std::string_view bytes, bool expecting_report, bool forced) noexcept;
+Decoded decode_input(std::string_view bytes, bool expecting_report, bool forced, const UpperHalf* upper_half) noexcept;
 
 // ESC and what follows it. forced: no further byte will come in time, so an
 // incomplete sequence ends here.
-Decoded decode_escape(std::string_view bytes, bool expecting_report, bool forced) noexcept {
+Decoded decode_escape(std::string_view bytes, bool expecting_report, bool forced,
+                      const UpperHalf* upper_half) noexcept {
   if (bytes.size() == 1) return forced ? key_result(character_key(escape_byte), 1) : incomplete_result();
   Decoded decoded;
   if (bytes[1] == '[' || bytes[1] == 'O') {
     decoded = bytes[1] == '[' ? decode_csi(bytes, expecting_report) : decode_ss3(bytes);
     if (decoded.outcome != Outcome::Incomplete || !forced) return decoded;
-    if (bytes.size() > 2) return drop_result(bytes.size());  // a sequence cut short
-    decoded = decode_plain(bytes.substr(1), forced);         // Alt+[ or Alt+O
+    if (bytes.size() > 2) return drop_result(bytes.size());       // a sequence cut short
+    decoded = decode_plain(bytes.substr(1), forced, upper_half);  // Alt+[ or Alt+O
   } else {
-    decoded = decode_input(bytes.substr(1), expecting_report, forced);
+    decoded = decode_input(bytes.substr(1), expecting_report, forced, upper_half);
   }
   if (decoded.outcome == Outcome::Incomplete) return decoded;
   decoded.length += 1;
@@ -254,9 +258,11 @@ Decoded decode_escape(std::string_view bytes, bool expecting_report, bool forced
   return decoded;
 }
 
-Decoded decode_input(std::string_view bytes, bool expecting_report, bool forced) noexcept {
-  if (static_cast<unsigned char>(bytes[0]) == escape_byte) return decode_escape(bytes, expecting_report, forced);
-  return decode_plain(bytes, forced);
+Decoded decode_input(std::string_view bytes, bool expecting_report, bool forced, const UpperHalf* upper_half) noexcept {
+  if (static_cast<unsigned char>(bytes[0]) == escape_byte) {
+    return decode_escape(bytes, expecting_report, forced, upper_half);
+  }
+  return decode_plain(bytes, forced, upper_half);
 }
 
 INPUT_RECORD key_record(const Key& key, bool down) noexcept {
@@ -302,7 +308,8 @@ void InputDecoder::decode_pending(bool forced) {
   const std::string_view input = pending_;
   std::size_t position = 0;
   while (position < input.size()) {
-    const Decoded decoded = decode_input(input.substr(position), expecting_report_, forced);
+    const Decoded decoded =
+        decode_input(input.substr(position), expecting_report_, forced, upper_half_ ? &*upper_half_ : nullptr);
     if (decoded.outcome == Outcome::Incomplete) break;
     if (decoded.outcome == Outcome::Key) {
       records_.push_back(key_record(decoded.key, true));

@@ -3,6 +3,7 @@
 // control-key state, as a Windows console delivers them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -17,6 +18,10 @@ namespace lumetra {
 // the Escape key (and ESC x as Alt+x).
 inline constexpr std::uint64_t escape_timeout_ms = 100;
 
+// The code page 850 character of each byte 0x80-0xFF that a terminal of an
+// 8-bit character set sends.
+using UpperHalf = std::array<unsigned char, 128>;
+
 struct CursorReport {
   int row = 0;     // 1-based, as the terminal reports it
   int column = 0;  // 1-based
@@ -27,6 +32,9 @@ class InputDecoder {
   // Feeds bytes read from the terminal at time now_ms (any monotonic clock).
   // Complete keys become records at once; an incomplete sequence waits.
   void feed(std::span<const unsigned char> bytes, std::uint64_t now_ms);
+  // Reads characters of the terminal's 8-bit character set by the table,
+  // instead of as UTF-8 (the start).
+  void read_eight_bit(const UpperHalf& upper_half) { upper_half_ = upper_half; }
   // Completes a pending ESC (or ESC x) whose timeout has run out by now_ms.
   void tick(std::uint64_t now_ms);
   // Milliseconds until a pending sequence times out; nullopt when none waits.
@@ -51,6 +59,7 @@ class InputDecoder {
   std::uint64_t pending_since_ms_ = 0;  // when the last byte came
   bool expecting_report_ = false;
   std::optional<CursorReport> report_;
+  std::optional<UpperHalf> upper_half_;
 };
 
 }  // namespace lumetra

@@ -55,6 +55,18 @@ std::string convert(iconv_t converter, char32_t code_point) {
 
 #endif
 
+// Every upper byte shows as one byte, and not all of them as "?" (which is
+// what ASCII shows them as).
+bool eight_bit_codeset(std::string_view codeset, const std::array<std::string, 256>& texts) {
+  if (codeset == "UTF-8") return false;
+  bool any_shown = false;
+  for (std::size_t byte = 0x80; byte < texts.size(); ++byte) {
+    if (texts[byte].size() != 1) return false;
+    any_shown = any_shown || texts[byte] != "?";
+  }
+  return any_shown;
+}
+
 }  // namespace
 
 char32_t cell_code_point(unsigned char byte) noexcept {
@@ -68,9 +80,13 @@ char32_t cell_code_point(unsigned char byte) noexcept {
 TerminalCharset::TerminalCharset(const char* codeset) {
   for (int byte = 0; byte < 256; ++byte)
     texts_[byte] = convert(codeset, cell_code_point(static_cast<unsigned char>(byte)));
+  eight_bit_ = eight_bit_codeset(codeset, texts_);
 }
 
-TerminalCharset TerminalCharset::for_locale() { return TerminalCharset("UTF-8"); }
+const TerminalCharset& TerminalCharset::for_locale() {
+  static const TerminalCharset charset("UTF-8");
+  return charset;
+}
 #else
 TerminalCharset::TerminalCharset(const char* codeset) {
   const iconv_t converter = iconv_open(codeset, "WCHAR_T");
@@ -83,16 +99,44 @@ TerminalCharset::TerminalCharset(const char* codeset) {
     }
   }
   if (converter != reinterpret_cast<iconv_t>(-1)) iconv_close(converter);
+  eight_bit_ = eight_bit_codeset(codeset, texts_);
 }
 
 // The program itself keeps the C locale: only the codeset is borrowed.
-TerminalCharset TerminalCharset::for_locale() {
-  const std::string previous = std::setlocale(LC_CTYPE, nullptr);
-  std::setlocale(LC_CTYPE, "");
-  const std::string codeset = nl_langinfo(CODESET);
-  std::setlocale(LC_CTYPE, previous.c_str());
-  return TerminalCharset(codeset.c_str());
+const TerminalCharset& TerminalCharset::for_locale() {
+  static const TerminalCharset charset = [] {
+    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "");
+    const std::string codeset = nl_langinfo(CODESET);
+    std::setlocale(LC_CTYPE, previous.c_str());
+    return TerminalCharset(codeset.c_str());
+  }();
+  return charset;
 }
 #endif
+
+std::optional<std::array<unsigned char, 128>> TerminalCharset::typed_upper_half() const {
+  if (!eight_bit_) return std::nullopt;
+  std::array<unsigned char, 128> upper_half;
+  upper_half.fill('?');
+  for (int character = 0x80; character < 0x100; ++character) {
+    const std::string_view sent = texts_[character];
+    const auto byte = static_cast<unsigned char>(sent[0]);
+    if (byte >= 0x80) upper_half[byte - 0x80] = static_cast<unsigned char>(character);
+  }
+  return upper_half;
+}
+
+std::string TerminalCharset::typed_bytes(std::string_view name) const {
+  if (!eight_bit_) return {};
+  std::string bytes;
+  for (const char character : name) {
+    const auto code = static_cast<unsigned char>(character);
+    const std::string_view sent = code < 0x80 ? std::string_view(&character, 1) : texts_[code];
+    if (sent == "?" && code >= 0x80) return {};
+    bytes += sent;
+  }
+  return bytes;
+}
 
 }  // namespace lumetra

@@ -118,6 +118,9 @@ TtyHost::TtyHost()
   // Raw input at once when the terminal shows the console (the start-up
   // query needs it), else from the first key read on: until then typed keys
   // are echoed by the terminal as usual.
+  const std::optional<UpperHalf> upper_half =
+      input_console_ ? TerminalCharset::for_locale().typed_upper_half() : std::nullopt;
+  if (upper_half) decoder_.read_eight_bit(*upper_half);
   if (input_console_ && output_console_) enter_raw_input();
   if (output_console_) start_output();
   watch_console_close(this);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/terminal_mode.h"
+#include "platform/typed_names.h"
 #include "platform/windows/windows_headers.h"
 
 namespace lumetra {
@@ -36,6 +37,9 @@ bool start_console_code_pages() {
 const bool code_pages_changed = start_console_code_pages();
 
 }  // namespace
+
+// A typed name's code page 850 bytes are what the console delivered.
+std::string typed_name_bytes(std::string_view) { return {}; }
 
 void restore_terminal() noexcept {
   if (!changed.exchange(false)) return;
