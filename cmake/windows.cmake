@@ -21,6 +21,7 @@ add_library(lumetra_platform STATIC
   ${platform}/windows/console_code_pages.cpp
   ${platform}/windows/console_control.cpp
   ${platform}/windows/fault_filter.cpp
+  ${platform}/windows/help_conventions.cpp
   ${platform}/windows/path_names.cpp
   ${platform}/windows/process.cpp
   ${platform}/windows/standard_input.cpp

@@ -1,5 +1,6 @@
 """What lumetra.exe does that the Linux build does not: it refuses the names
-that NTFS takes for streams and opens paths longer than MAX_PATH."""
+that NTFS takes for streams, opens paths longer than MAX_PATH, and answers
+the help the way Windows users ask for it and read it."""
 
 import os
 import sys
@@ -53,3 +54,20 @@ class LongPathTest(LumetraCase):
         result = self.run_arguments(deep + "/pv-log.csv", deep + "\\..\\" + deep.rsplit("/", 1)[1] + "/out.txt")
         self.assert_run(result, BANNER + CONVERTING + summary(1))
         self.assertEqual(self.read(deep + "/out.txt"), RECORD)
+
+
+class HelpTest(LumetraCase):
+    # The help leaves out "-" for the standard streams, which Windows
+    # refuses, and names the manual that comes with lumetra.exe.
+    def test_help_names_what_this_build_does(self):
+        answers = {option: self.run_arguments(option) for option in ["--help", "-h", "/?"]}
+        for option, result in answers.items():
+            with self.subTest(option=option):
+                self.assertEqual((result.code, result.stderr, result.stdout), (0, b"", answers["--help"].stdout))
+        usage = answers["--help"].stdout
+        self.assertTrue(usage.startswith(b"Usage: lumetra\n"), usage)
+        for part in [b"lumetra SOURCE TARGET", b"64 wrong usage", b"Manual: lumetra.txt beside lumetra.exe\n"]:
+            self.assertIn(part, usage)
+        for part in [b"standard input", b"standard output", b"man lumetra"]:
+            self.assertNotIn(part, usage)
+        self.assertEqual(self.run_arguments("a.csv", "/?", "b.txt").stdout, usage)
