@@ -18,7 +18,6 @@ add_library(lumetra_platform STATIC
   ${platform}/memory.cpp
   ${platform}/process.cpp
   ${platform}/processor.cpp
-  ${platform}/windows/console_code_pages.cpp
   ${platform}/windows/console_control.cpp
   ${platform}/windows/fault_filter.cpp
   ${platform}/windows/help_conventions.cpp
@@ -27,6 +26,7 @@ add_library(lumetra_platform STATIC
   ${platform}/windows/standard_input.cpp
   ${platform}/windows/standard_streams.cpp
   ${platform}/windows/stream_calls.cpp
+  ${platform}/windows/user_console.cpp
   ${platform}/windows/wide_arguments.cpp)
 target_include_directories(lumetra_platform PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(lumetra_platform PUBLIC Threads::Threads)

@@ -8,6 +8,10 @@ xterm sequences CSI H and CSI F, so those two are typed as bytes.
 Ending from outside: Ctrl+C is typed; wine's console has no Ctrl+Break key
 and sends no close event, so control_event.exe ($LUMETRA_CONTROL_EVENT)
 starts the program and delivers those events the way Windows does.
+
+The user's colours: console_attribute.exe ($LUMETRA_CONSOLE_ATTRIBUTE) sets
+them, runs the program in the same console and reads back the attributes
+it left.
 """
 
 import os
@@ -23,6 +27,7 @@ from wine_client import program_errors  # noqa: E402
 
 RUNNER = os.environ.get("LUMETRA_RUNNER", "")
 CONTROL_EVENT = os.environ.get("LUMETRA_CONTROL_EVENT", "")
+CONSOLE_ATTRIBUTE = os.environ.get("LUMETRA_CONSOLE_ATTRIBUTE", "")
 SOURCE = b"Zeit;Wert1;Wert2;Wert3\r\n12:00:01;1.5;2;3\r\n12:00:02;4;5;6\r\n"
 HOME = ("1b", "5b", "48")
 END = ("1b", "5b", "46")
@@ -133,6 +138,37 @@ class WineConsoleTest(PaneTest):
         pane.keys("C-c")
         self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
         self.assertEqual(self.errors(), INTERRUPTED)
+
+    # ---- The user's colours ----------------------------------------------------------
+
+    # White on blue, as cmd's "color 1F" sets it: the dialogue's light grey
+    # on black is shown in those colours, the banner's yellow on their blue,
+    # and their attribute is the console's again after every way out.
+    def test_the_users_colours_stay(self):
+        self.write_file("source.csv", SOURCE.decode())
+        banner = "1E   Photovoltaik-Datenkonverter"
+        cases = [
+            ("normal end", ["source.csv", "out.txt"], "",
+             [banner, "1F   Konvertiere...", "1F   Vorgang abgeschlossen. Es wurden 2 Datens\u00e4tze geschrieben."], 0),
+            ("runtime error", ["missing.csv", "out.txt"], "", [banner], 2),
+            ("Ctrl+C", [], "C-c", [banner, "1F   Quelldatei:"], 9),
+            ("Ctrl+Break", [CONTROL_EVENT, "cue", "break", BINARY], "cue", [banner, "1F   Quelldatei:"], 13),
+            ("closing console", [CONTROL_EVENT, "cue", "close", BINARY], "cue", [banner, "1F   Quelldatei:"], 13),
+        ]
+        for case, arguments, end, rows, code in cases:
+            with self.subTest(case=case):
+                for name in ["result.txt", "cue"]:
+                    if os.path.exists(os.path.join(self.folder, name)):
+                        os.remove(os.path.join(self.folder, name))
+                program = arguments if arguments[:1] == [CONTROL_EVENT] else [BINARY] + arguments
+                pane = self.start(windows_program(CONSOLE_ATTRIBUTE, "1F", "result.txt", *program))
+                pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+                if end:
+                    pane.wait_for_text("Quelldatei:")
+                    self.send_event() if end == "cue" else pane.keys(end)
+                self.assertEqual(pane.wait_for_exit(END_LIMIT), code)
+                self.assertEqual(self.read("result.txt").decode().splitlines(), rows + ["end 1F"])
+                pane.close()
 
     # ---- Ending a conversion from outside ------------------------------------------
 
