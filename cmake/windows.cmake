@@ -19,6 +19,7 @@ add_library(lumetra_platform STATIC
   ${platform}/process.cpp
   ${platform}/processor.cpp
   ${platform}/windows/console_control.cpp
+  ${platform}/windows/console_window.cpp
   ${platform}/windows/fault_filter.cpp
   ${platform}/windows/help_conventions.cpp
   ${platform}/windows/path_names.cpp

@@ -56,18 +56,24 @@ LARGE_LOG_PIECES = 400
 LARGE_LOG_RECORDS = b"".join(large_log_record(n) for n in range(1000))
 
 
-def windows_program(*arguments):
+def windows_program(*arguments, errors="2>errors.txt"):
     """The shell command that runs lumetra.exe (or control_event.exe with
-    lumetra.exe and its arguments) under wine, standard error to errors.txt."""
+    lumetra.exe and its arguments) under wine, standard error to errors.txt
+    (or as `errors` redirects it)."""
     words = [RUNNER] + [shlex.quote(word) for word in arguments]
-    return "env LANG=C.UTF-8 %s 2>errors.txt" % " ".join(words)
+    return "env LANG=C.UTF-8 %s %s" % (" ".join(words), errors)
+
+
+def windows_path(path):
+    """A Unix path as Windows programs under wine name it."""
+    return "Z:" + path.replace("/", "\\")
 
 
 @needs_terminal
 @unittest.skipUnless(RUNNER, "needs LUMETRA_RUNNER, the runner of Windows programs")
 class WineConsoleTest(PaneTest):
-    def start_program(self, *arguments):
-        pane = self.start(windows_program(BINARY, *arguments))
+    def start_program(self, *arguments, errors="2>errors.txt"):
+        pane = self.start(windows_program(BINARY, *arguments, errors=errors))
         pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
         return pane
 
@@ -84,6 +90,11 @@ class WineConsoleTest(PaneTest):
     def read(self, name):
         with open(os.path.join(self.folder, name), "rb") as file:
             return file.read()
+
+    def remove_files(self, *names):
+        for name in names:
+            if os.path.exists(os.path.join(self.folder, name)):
+                os.remove(os.path.join(self.folder, name))
 
     def errors(self):
         return program_errors(self.read("errors.txt"))
@@ -139,6 +150,28 @@ class WineConsoleTest(PaneTest):
         self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
         self.assertEqual(self.errors(), INTERRUPTED)
 
+    # ---- A console of its own -------------------------------------------------------
+
+    # Started from Explorer, lumetra.exe is the only program in a console
+    # window that closes with it, as it is in wine's console here: after an
+    # abort in the dialogue it waits for a key, so that the message can be
+    # read. Started from cmd, whose console stays, it ends at once.
+    def test_an_abort_waits_for_a_key_only_in_a_console_of_its_own(self):
+        missing = abort_message(2, b"file not found").replace(b" in ", b" at line 16 of ")
+        pane = self.start_program(errors="")
+        self.type_names("missing.csv", "out.txt")
+        pane.wait_for_text(missing.strip().decode())
+        time.sleep(0.5)
+        self.assertFalse(pane.dead(), "waits for a key after the message")
+        pane.text("x")
+        self.assertEqual(pane.wait_for_exit(END_LIMIT), 2)
+        pane.close()
+        pane = self.start(windows_program("cmd", "/c", windows_path(BINARY)))
+        pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+        self.type_names("missing.csv", "out.txt")
+        self.assertEqual(pane.wait_for_exit(END_LIMIT), 2)
+        self.assertEqual(self.errors(), missing)
+
     # ---- The user's colours ----------------------------------------------------------
 
     # White on blue, as cmd's "color 1F" sets it: the dialogue's light grey
@@ -157,9 +190,7 @@ class WineConsoleTest(PaneTest):
         ]
         for case, arguments, end, rows, code in cases:
             with self.subTest(case=case):
-                for name in ["result.txt", "cue"]:
-                    if os.path.exists(os.path.join(self.folder, name)):
-                        os.remove(os.path.join(self.folder, name))
+                self.remove_files("result.txt", "cue")
                 program = arguments if arguments[:1] == [CONTROL_EVENT] else [BINARY] + arguments
                 pane = self.start(windows_program(CONSOLE_ATTRIBUTE, "1F", "result.txt", *program))
                 pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
@@ -180,6 +211,13 @@ class WineConsoleTest(PaneTest):
             for _ in range(LARGE_LOG_PIECES):
                 file.write(LARGE_LOG_PIECE)
 
+    def wait_for_records(self):
+        """Waits until the conversion has written its first records (in
+        batches of 1 MiB, so that most of the log is still to come)."""
+        target = os.path.join(self.folder, "out.txt")
+        self.pane.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, "the first records",
+                           START_LIMIT)
+
     def assert_whole_records(self):
         records = self.read("out.txt")
         count = len(records) // len(large_log_record(0))
@@ -188,10 +226,13 @@ class WineConsoleTest(PaneTest):
         whole = LARGE_LOG_RECORDS * (count // 1000) + LARGE_LOG_RECORDS[:len(large_log_record(0)) * (count % 1000)]
         self.assertEqual(records, whole)
 
+    # In the dialogue, alone in its console: the abort that Ctrl+C asked for
+    # does not wait for a key.
     def test_ctrl_c_during_a_conversion_leaves_whole_records(self):
         self.write_large_log()
-        pane = self.start_program("large.csv", "out.txt")
-        pane.wait_for_text("Konvertiere...")
+        pane = self.start_program()
+        self.type_names("large.csv", "out.txt")
+        self.wait_for_records()
         pane.keys("C-c")
         self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
         self.assertEqual(self.errors(), INTERRUPTED)
@@ -201,14 +242,14 @@ class WineConsoleTest(PaneTest):
         self.write_large_log()
         for event in ["break", "close"]:
             with self.subTest(event=event):
+                self.remove_files("cue", "out.txt")
                 pane = self.start_with_event(event, "large.csv", "out.txt")
-                pane.wait_for_text("Konvertiere...")
+                self.wait_for_records()
                 self.send_event()
                 self.assertEqual(pane.wait_for_exit(END_LIMIT), 13)
                 self.assertEqual(self.errors(), TERMINATED)
                 self.assert_whole_records()
                 pane.close()
-                os.remove(os.path.join(self.folder, "cue"))
 
     # The close handler's key ends the final wait; the run still ends as a
     # termination request, not as a normal end.

@@ -20,6 +20,8 @@ void deliver_signal(int signal_number, SignalSource source = SignalSource::Insid
 void start_fault_handling() noexcept;
 // The console control handler, installed once (see console_control.cpp).
 void start_console_control() noexcept;
+// True once Ctrl+C or Ctrl+Break in the console has asked to end the program.
+[[nodiscard]] bool console_asked_to_end() noexcept;
 
 // The user's colours (user_console.cpp): the attribute the console shows
 // for one the program gives, light grey and black standing for the colours
