@@ -36,8 +36,11 @@ add_library(lumetra_windows_console OBJECT ${platform}/windows/console_api.cpp)
 target_include_directories(lumetra_windows_console PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
 # lumetra_windows_program(<target>): the program on the real console, entered
-# at wmain (-municode).
+# at wmain (-municode), with the version resource of cmake/lumetra.rc.in.
+enable_language(RC)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/lumetra.rc.in ${PROJECT_BINARY_DIR}/generated/lumetra.rc @ONLY)
 function(lumetra_windows_program target)
+  target_sources(${target} PRIVATE ${PROJECT_BINARY_DIR}/generated/lumetra.rc)
   target_link_libraries(${target} PRIVATE lumetra_windows_console)
   target_link_options(${target} PRIVATE -municode)
 endfunction()
