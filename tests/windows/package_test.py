@@ -64,6 +64,7 @@ class PackageTest(unittest.TestCase):
                     self.assertTrue(text.endswith(b"\r\n"))
             manual = (top / "lumetra.txt").read_bytes()
             self.assertIn(b"Photovoltaik-Datenkonverter\r\n", manual)
+            self.assertTrue(b"\r\nWINDOWS\r\n" in manual, "a section on what differs on Windows")
             self.assertNotIn(b"\x08", manual, "no overstriking")
             self.assert_version_resource((top / "lumetra.exe").read_bytes())
             completed = subprocess.run(RUNNER + [str(top / "lumetra.exe")], cwd=top,
