@@ -15,8 +15,11 @@ bool console_is_own() noexcept {
   return GetConsoleProcessList(processes, 2) == 1;
 }
 
+// Shift, Ctrl and Alt alone are no key, as in the key wait of the dialogue.
 bool is_key_press(const ::INPUT_RECORD& record) noexcept {
-  return record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown != 0;
+  if (record.EventType != KEY_EVENT || record.Event.KeyEvent.bKeyDown == 0) return false;
+  const WORD key = record.Event.KeyEvent.wVirtualKeyCode;
+  return key != VK_SHIFT && key != VK_CONTROL && key != VK_MENU;
 }
 
 }  // namespace
