@@ -15,7 +15,7 @@ namespace {
 
 constexpr int out_of_memory = 4;
 
-// A lone surrogate, which no file name can hold, becomes U+FFFD.
+// A lone surrogate, which UTF-8 cannot spell, becomes U+FFFD.
 std::string utf8_of(const wchar_t* wide) {
   const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
   if (length <= 1) return {};
