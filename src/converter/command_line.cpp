@@ -6,9 +6,10 @@
 #include <initializer_list>
 
 #include "console/line_input.h"
-#include "files/file_slots.h"
 #include "converter/error_line.h"
+#include "files/file_slots.h"
 #include "lumetra_version.h"
+#include "platform/help_conventions.h"
 #include "platform/process.h"
 #include "platform/standard_streams.h"
 #include "runtime/runtime_error.h"
@@ -23,19 +24,27 @@ constexpr std::string_view usage_text =
     "\n"
     "Converts a photovoltaic measurement log into fixed-layout records. Without\n"
     "arguments it asks for the source and the target file name in a German\n"
-    "dialogue; with them it converts SOURCE into TARGET without asking.\n"
+    "dialogue; with them it converts SOURCE into TARGET without asking.\n";
+
+// Only where the standard streams open as files.
+constexpr std::string_view standard_streams_text =
     "SOURCE - reads the log from standard input; TARGET - writes the records to\n"
     "standard output, and the messages then go to standard error.\n"
     "Standard output or error named otherwise as TARGET (/dev/stdout) is\n"
-    "refused: the messages would be mixed into the records.\n"
+    "refused: the messages would be mixed into the records.\n";
+
+constexpr std::string_view exit_status_text =
     "\n"
     "Exit status: 0 converted (also for an empty source), 1 to 15 the runtime\n"
     "error that stopped it, 64 wrong usage, 74 this text could not be written.\n"
-    "Manual: man lumetra\n";
+    "Manual: ";
 
 constexpr std::string_view usage_hint = "Try 'lumetra --help' for more information.\n";
 
-bool is_option(std::string_view argument) noexcept { return argument.size() > 1 && argument.front() == '-'; }
+// "-" alone is a name; the system's own help argument ("/?") is an option.
+bool is_option(std::string_view argument) noexcept {
+  return argument.size() > 1 && (argument.front() == '-' || argument == system_help_argument);
+}
 
 CommandLine command_of(CommandForm form, std::string_view first = {}, std::string_view second = {}) noexcept {
   CommandLine command;
@@ -52,7 +61,7 @@ CommandLine command_of(CommandForm form, std::string_view first = {}, std::strin
 
 // What an option asks for; a usage error for an unknown one.
 CommandLine read_option(std::string_view option) noexcept {
-  if (option == "--help" || option == "-h") return command_of(CommandForm::Help);
+  if (option == "--help" || option == "-h" || option == system_help_argument) return command_of(CommandForm::Help);
   if (option == "--version") return command_of(CommandForm::Version);
   return command_of(CommandForm::UsageError, "unknown option", option);
 }
@@ -112,7 +121,10 @@ std::string_view argument_name(std::string_view argument) noexcept {
 }
 
 void answer_command_line(const CommandLine& command) noexcept {
-  if (command.form == CommandForm::Help) answer_on_standard_output({usage_text});
+  if (command.form == CommandForm::Help) {
+    answer_on_standard_output({usage_text, standard_streams_have_names() ? standard_streams_text : "", exit_status_text,
+                               manual_location, "\n"});
+  }
   if (command.form == CommandForm::Version) answer_on_standard_output({"lumetra ", program_version, "\n"});
   {
     ErrorLine line;

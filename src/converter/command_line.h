@@ -28,10 +28,11 @@ inline constexpr std::string_view standard_stream_argument = "-";
 
 // Reads the arguments after the program's name. Options come before the
 // names or among them; "--" ends them, and "-" alone is a name. The first
-// --help (-h) or --version decides; an unknown option, a count of names
-// other than 0 or 2, "-" on a system that cannot open the standard streams
-// by a name, or a source that is standard input while that is a terminal
-// (where a log is never typed: "-", /dev/stdin, /dev/tty) is a usage error.
+// --help (-h, or the system's own help argument such as "/?") or --version
+// decides; an unknown option, a count of names other than 0 or 2, "-" on a
+// system that cannot open the standard streams by a name, or a source that
+// is standard input while that is a terminal (where a log is never typed:
+// "-", /dev/stdin, /dev/tty) is a usage error.
 [[nodiscard]] CommandLine read_command_line(int argc, const char* const* argv) noexcept;
 
 // The name an argument gives, by the rules of a typed name except that

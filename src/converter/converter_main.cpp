@@ -13,6 +13,7 @@
 #include "files/line_reader.h"
 #include "files/print_output.h"
 #include "platform/process.h"
+#include "platform/console_window.h"
 #include "platform/standard_streams.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
@@ -114,6 +115,7 @@ void show_dialogue(MainState& state) noexcept {
   set_colours(light_grey, 0, colours_keep_background);
   print_ending(console, line_end);
   if (state.dialogue) {
+    set_abort_step(hold_own_console_window);  // an abort's message, like the summary, stays until a key
     ask_line("  Quelldatei:  ", false, true);
     read_text_field(state.source_name);
     ask_line("  Zieldatei:   ", false, true);

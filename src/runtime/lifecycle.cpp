@@ -16,6 +16,7 @@ std::int32_t initialisation_count = 0;
 bool global_initialisation_done = false;
 std::uint32_t cached_processor_class = 0;
 ExitWriter exit_writer = nullptr;
+AbortStep abort_step = nullptr;
 
 struct CommandLine {
   int argc = 0;
@@ -39,7 +40,9 @@ void runtime_exit_step() noexcept {
   if (--initialisation_count != 0) return;
   if (exit_writer != nullptr) exit_writer();
   file_close_all();
+  const bool aborting = !pending_abort_message().empty();
   write_pending_abort_message();
+  if (aborting && abort_step != nullptr) abort_step();
 }
 
 void runtime_exit_step_from_signal_handler() noexcept {
@@ -50,6 +53,8 @@ void runtime_exit_step_from_signal_handler() noexcept {
 }
 
 void set_exit_writer(ExitWriter writer) noexcept { exit_writer = writer; }
+
+void set_abort_step(AbortStep step) noexcept { abort_step = step; }
 
 void run_global_initialisation() noexcept {
   if (global_initialisation_done) return;

@@ -22,6 +22,11 @@ void runtime_exit_step_from_signal_handler() noexcept;
 // signal handler too: async-signal-safe steps only. nullptr: none.
 using ExitWriter = void (*)() noexcept;
 void set_exit_writer(ExitWriter writer) noexcept;
+// A step that the exit step runs once it has written an abort message, on
+// the way out of a runtime error (not out of a signal handler), while the
+// process still shows everything it wrote. nullptr: none.
+using AbortStep = void (*)() noexcept;
+void set_abort_step(AbortStep step) noexcept;
 // Closed standard descriptors opened on /dev/null, runtime_initialise and
 // the registration of runtime_exit_step, once per process.
 void run_global_initialisation() noexcept;

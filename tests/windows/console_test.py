@@ -8,6 +8,10 @@ xterm sequences CSI H and CSI F, so those two are typed as bytes.
 Ending from outside: Ctrl+C is typed; wine's console has no Ctrl+Break key
 and sends no close event, so control_event.exe ($LUMETRA_CONTROL_EVENT)
 starts the program and delivers those events the way Windows does.
+
+The user's colours: console_attribute.exe ($LUMETRA_CONSOLE_ATTRIBUTE) sets
+them, runs the program in the same console and reads back the attributes
+it left.
 """
 
 import os
@@ -23,6 +27,7 @@ from wine_client import program_errors  # noqa: E402
 
 RUNNER = os.environ.get("LUMETRA_RUNNER", "")
 CONTROL_EVENT = os.environ.get("LUMETRA_CONTROL_EVENT", "")
+CONSOLE_ATTRIBUTE = os.environ.get("LUMETRA_CONSOLE_ATTRIBUTE", "")
 SOURCE = b"Zeit;Wert1;Wert2;Wert3\r\n12:00:01;1.5;2;3\r\n12:00:02;4;5;6\r\n"
 HOME = ("1b", "5b", "48")
 END = ("1b", "5b", "46")
@@ -51,18 +56,24 @@ LARGE_LOG_PIECES = 400
 LARGE_LOG_RECORDS = b"".join(large_log_record(n) for n in range(1000))
 
 
-def windows_program(*arguments):
+def windows_program(*arguments, errors="2>errors.txt"):
     """The shell command that runs lumetra.exe (or control_event.exe with
-    lumetra.exe and its arguments) under wine, standard error to errors.txt."""
+    lumetra.exe and its arguments) under wine, standard error to errors.txt
+    (or as `errors` redirects it)."""
     words = [RUNNER] + [shlex.quote(word) for word in arguments]
-    return "env LANG=C.UTF-8 %s 2>errors.txt" % " ".join(words)
+    return "env LANG=C.UTF-8 %s %s" % (" ".join(words), errors)
+
+
+def windows_path(path):
+    """A Unix path as Windows programs under wine name it."""
+    return "Z:" + path.replace("/", "\\")
 
 
 @needs_terminal
 @unittest.skipUnless(RUNNER, "needs LUMETRA_RUNNER, the runner of Windows programs")
 class WineConsoleTest(PaneTest):
-    def start_program(self, *arguments):
-        pane = self.start(windows_program(BINARY, *arguments))
+    def start_program(self, *arguments, errors="2>errors.txt"):
+        pane = self.start(windows_program(BINARY, *arguments, errors=errors))
         pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
         return pane
 
@@ -79,6 +90,11 @@ class WineConsoleTest(PaneTest):
     def read(self, name):
         with open(os.path.join(self.folder, name), "rb") as file:
             return file.read()
+
+    def remove_files(self, *names):
+        for name in names:
+            if os.path.exists(os.path.join(self.folder, name)):
+                os.remove(os.path.join(self.folder, name))
 
     def errors(self):
         return program_errors(self.read("errors.txt"))
@@ -134,6 +150,57 @@ class WineConsoleTest(PaneTest):
         self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
         self.assertEqual(self.errors(), INTERRUPTED)
 
+    # ---- A console of its own -------------------------------------------------------
+
+    # Started from Explorer, lumetra.exe is the only program in a console
+    # window that closes with it, as it is in wine's console here: after an
+    # abort in the dialogue it waits for a key, so that the message can be
+    # read. Started from cmd, whose console stays, it ends at once.
+    def test_an_abort_waits_for_a_key_only_in_a_console_of_its_own(self):
+        missing = abort_message(2, b"file not found").replace(b" in ", b" at line 16 of ")
+        pane = self.start_program(errors="")
+        self.type_names("missing.csv", "out.txt")
+        pane.wait_for_text(missing.strip().decode())
+        time.sleep(0.5)
+        self.assertFalse(pane.dead(), "waits for a key after the message")
+        pane.text("x")
+        self.assertEqual(pane.wait_for_exit(END_LIMIT), 2)
+        pane.close()
+        pane = self.start(windows_program("cmd", "/c", windows_path(BINARY)))
+        pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+        self.type_names("missing.csv", "out.txt")
+        self.assertEqual(pane.wait_for_exit(END_LIMIT), 2)
+        self.assertEqual(self.errors(), missing)
+
+    # ---- The user's colours ----------------------------------------------------------
+
+    # White on blue, as cmd's "color 1F" sets it: the dialogue's light grey
+    # on black is shown in those colours, the banner's yellow on their blue,
+    # and their attribute is the console's again after every way out.
+    def test_the_users_colours_stay(self):
+        self.write_file("source.csv", SOURCE.decode())
+        banner = "1E   Photovoltaik-Datenkonverter"
+        cases = [
+            ("normal end", ["source.csv", "out.txt"], "",
+             [banner, "1F   Konvertiere...", "1F   Vorgang abgeschlossen. Es wurden 2 Datens\u00e4tze geschrieben."], 0),
+            ("runtime error", ["missing.csv", "out.txt"], "", [banner], 2),
+            ("Ctrl+C", [], "C-c", [banner, "1F   Quelldatei:"], 9),
+            ("Ctrl+Break", [CONTROL_EVENT, "cue", "break", BINARY], "cue", [banner, "1F   Quelldatei:"], 13),
+            ("closing console", [CONTROL_EVENT, "cue", "close", BINARY], "cue", [banner, "1F   Quelldatei:"], 13),
+        ]
+        for case, arguments, end, rows, code in cases:
+            with self.subTest(case=case):
+                self.remove_files("result.txt", "cue")
+                program = arguments if arguments[:1] == [CONTROL_EVENT] else [BINARY] + arguments
+                pane = self.start(windows_program(CONSOLE_ATTRIBUTE, "1F", "result.txt", *program))
+                pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+                if end:
+                    pane.wait_for_text("Quelldatei:")
+                    self.send_event() if end == "cue" else pane.keys(end)
+                self.assertEqual(pane.wait_for_exit(END_LIMIT), code)
+                self.assertEqual(self.read("result.txt").decode().splitlines(), rows + ["end 1F"])
+                pane.close()
+
     # ---- Ending a conversion from outside ------------------------------------------
 
     def write_large_log(self):
@@ -144,6 +211,13 @@ class WineConsoleTest(PaneTest):
             for _ in range(LARGE_LOG_PIECES):
                 file.write(LARGE_LOG_PIECE)
 
+    def wait_for_records(self):
+        """Waits until the conversion has written its first records (in
+        batches of 1 MiB, so that most of the log is still to come)."""
+        target = os.path.join(self.folder, "out.txt")
+        self.pane.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, "the first records",
+                           START_LIMIT)
+
     def assert_whole_records(self):
         records = self.read("out.txt")
         count = len(records) // len(large_log_record(0))
@@ -152,10 +226,13 @@ class WineConsoleTest(PaneTest):
         whole = LARGE_LOG_RECORDS * (count // 1000) + LARGE_LOG_RECORDS[:len(large_log_record(0)) * (count % 1000)]
         self.assertEqual(records, whole)
 
+    # In the dialogue, alone in its console: the abort that Ctrl+C asked for
+    # does not wait for a key.
     def test_ctrl_c_during_a_conversion_leaves_whole_records(self):
         self.write_large_log()
-        pane = self.start_program("large.csv", "out.txt")
-        pane.wait_for_text("Konvertiere...")
+        pane = self.start_program()
+        self.type_names("large.csv", "out.txt")
+        self.wait_for_records()
         pane.keys("C-c")
         self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
         self.assertEqual(self.errors(), INTERRUPTED)
@@ -165,14 +242,14 @@ class WineConsoleTest(PaneTest):
         self.write_large_log()
         for event in ["break", "close"]:
             with self.subTest(event=event):
+                self.remove_files("cue", "out.txt")
                 pane = self.start_with_event(event, "large.csv", "out.txt")
-                pane.wait_for_text("Konvertiere...")
+                self.wait_for_records()
                 self.send_event()
                 self.assertEqual(pane.wait_for_exit(END_LIMIT), 13)
                 self.assertEqual(self.errors(), TERMINATED)
                 self.assert_whole_records()
                 pane.close()
-                os.remove(os.path.join(self.folder, "cue"))
 
     # The close handler's key ends the final wait; the run still ends as a
     # termination request, not as a normal end.

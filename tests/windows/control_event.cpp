@@ -11,12 +11,10 @@
 //   with 100 to 102 when the program, the routine or the thread could not be
 //   had (a program started is then ended), with 103 when the program ended
 //   before the cue.
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 #include <array>
-#include <string>
 #include <string_view>
+
+#include "child_process.h"
 
 namespace {
 
@@ -27,32 +25,6 @@ DWORD event_of(std::string_view name) {
     if (!name.empty() && event_names[event] == name) return event;
   }
   return MAXDWORD;
-}
-
-std::string quoted_command_line(int argc, char** argv) {
-  std::string line;
-  for (int n = 0; n < argc; ++n) line += (n == 0 ? "\"" : " \"") + std::string(argv[n]) + "\"";
-  return line;
-}
-
-// The program is ended with this one, however this one ends: a test that
-// gives up on it leaves no program running behind.
-bool start_program(std::string command_line, PROCESS_INFORMATION& started) {
-  const HANDLE job = CreateJobObjectA(nullptr, nullptr);
-  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  if (job == nullptr || !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
-    return false;
-  }
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                      &startup, &started)) {
-    return false;
-  }
-  AssignProcessToJobObject(job, started.hProcess);
-  ResumeThread(started.hThread);
-  return true;
 }
 
 // True once the cue file exists; false when the program ended first.
@@ -84,8 +56,6 @@ int main(int argc, char** argv) {
   if (!start_program(quoted_command_line(argc - 3, argv + 3), program)) return 100;
   int result = await_cue(argv[1], program.hProcess) ? deliver(program.hProcess, event_of(argv[2])) : 103;
   if (result != 0) TerminateProcess(program.hProcess, static_cast<UINT>(result));  // nothing will end it
-  WaitForSingleObject(program.hProcess, INFINITE);
-  DWORD code = 0;
-  if (result == 0 && GetExitCodeProcess(program.hProcess, &code)) result = static_cast<int>(code);
-  return result;
+  const int code = program_exit_code(program.hProcess);
+  return result != 0 ? result : code;
 }

@@ -1,10 +1,13 @@
 // The console operations of console_api.h on the real Windows console:
 // each one is the kernel32 (or user32) function of the same name. The types
-// of console_api.h have the layout of the Windows ones (checked below); only
-// the control handlers go through the program's own list (console_control.cpp).
+// of console_api.h have the layout of the Windows ones (checked below); the
+// control handlers go through the program's own list (console_control.cpp),
+// and attributes are shown in the user's colours (user_console.cpp).
 #include "platform/console_api.h"
 
 #include <cstddef>
+#include <new>
+#include <vector>
 
 #include "platform/console_batch.h"
 #include "platform/windows/windows_headers.h"
@@ -50,10 +53,14 @@ BOOL GetConsoleMode(HANDLE handle, DWORD* mode) { return ::GetConsoleMode(handle
 
 BOOL SetConsoleMode(HANDLE handle, DWORD mode) { return ::SetConsoleMode(handle, mode); }
 
-BOOL SetConsoleTextAttribute(HANDLE handle, WORD attributes) { return ::SetConsoleTextAttribute(handle, attributes); }
+BOOL SetConsoleTextAttribute(HANDLE handle, WORD attributes) {
+  return ::SetConsoleTextAttribute(handle, shown_attribute(attributes));
+}
 
 BOOL GetConsoleScreenBufferInfo(HANDLE handle, CONSOLE_SCREEN_BUFFER_INFO* info) {
-  return ::GetConsoleScreenBufferInfo(handle, theirs<::CONSOLE_SCREEN_BUFFER_INFO>(info));
+  if (::GetConsoleScreenBufferInfo(handle, theirs<::CONSOLE_SCREEN_BUFFER_INFO>(info)) == 0) return FALSE;
+  info->wAttributes = program_attribute(info->wAttributes);
+  return TRUE;
 }
 
 BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, void* /*overlapped*/) {
@@ -66,18 +73,26 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
 DWORD GetFileType(HANDLE handle) { return ::GetFileType(handle); }
 
 BOOL WriteConsoleOutputA(HANDLE handle, const CHAR_INFO* cells, COORD size, COORD origin, SMALL_RECT* region) {
-  return ::WriteConsoleOutputA(handle, theirs<::CHAR_INFO>(cells), theirs(size), theirs(origin),
-                               theirs<::SMALL_RECT>(region));
+  try {
+    std::vector<::CHAR_INFO> shown(theirs<::CHAR_INFO>(cells), theirs<::CHAR_INFO>(cells) + size.X * size.Y);
+    for (::CHAR_INFO& cell : shown) cell.Attributes = shown_attribute(cell.Attributes);
+    return ::WriteConsoleOutputA(handle, shown.data(), theirs(size), theirs(origin), theirs<::SMALL_RECT>(region));
+  } catch (const std::bad_alloc&) {
+    return FALSE;
+  }
 }
 
 BOOL ScrollConsoleScreenBufferA(HANDLE handle, const SMALL_RECT* source, const SMALL_RECT* clip, COORD destination,
                                 const CHAR_INFO* fill) {
+  ::CHAR_INFO shown_fill = *theirs<::CHAR_INFO>(fill);
+  shown_fill.Attributes = shown_attribute(shown_fill.Attributes);
   return ::ScrollConsoleScreenBufferA(handle, theirs<::SMALL_RECT>(source), theirs<::SMALL_RECT>(clip),
-                                      theirs(destination), theirs<::CHAR_INFO>(fill));
+                                      theirs(destination), &shown_fill);
 }
 
 BOOL FillConsoleOutputAttribute(HANDLE handle, WORD attribute, DWORD count, COORD start, DWORD* filled) {
-  return ::FillConsoleOutputAttribute(handle, attribute, count, theirs(start), theirs<::DWORD>(filled));
+  return ::FillConsoleOutputAttribute(handle, shown_attribute(attribute), count, theirs(start),
+                                      theirs<::DWORD>(filled));
 }
 
 BOOL FillConsoleOutputCharacterA(HANDLE handle, CHAR character, DWORD count, COORD start, DWORD* filled) {

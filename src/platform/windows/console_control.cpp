@@ -32,6 +32,7 @@ Routines& routines() {
 }
 
 std::atomic<bool> closing{false};
+std::atomic<bool> asked_to_end{false};
 
 bool call_routines(DWORD event) {
   std::vector<PHANDLER_ROUTINE> calling;
@@ -45,7 +46,9 @@ bool call_routines(DWORD event) {
 // ::DWORD: the system calls it with its own type.
 BOOL WINAPI on_console_control(::DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-    if (!call_routines(event)) deliver_signal(event == CTRL_C_EVENT ? signal_interrupt : signal_termination);
+    if (call_routines(event)) return TRUE;
+    asked_to_end.store(true);
+    deliver_signal(event == CTRL_C_EVENT ? signal_interrupt : signal_termination);
     return TRUE;
   }
   closing.store(true);
@@ -62,6 +65,8 @@ BOOL WINAPI on_console_control(::DWORD event) {
 void start_console_control() noexcept { ::SetConsoleCtrlHandler(on_console_control, TRUE); }
 
 bool console_closing() noexcept { return closing.load(); }
+
+bool console_asked_to_end() noexcept { return asked_to_end.load(); }
 
 bool add_console_control_routine(PHANDLER_ROUTINE routine) {
   const std::lock_guard guard(routines().lock);

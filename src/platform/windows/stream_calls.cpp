@@ -1,6 +1,7 @@
 // The stream's system calls over Win32 file handles. Names arrive as UTF-8
-// and are opened with the wide functions; files are shared for reading,
-// writing and deleting, as POSIX files are.
+// and are opened with the wide functions (path_names.h), a name that no
+// plain file has as a missing file; files are shared for reading, writing
+// and deleting, as POSIX files are.
 #include "platform/stream_calls.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "platform/windows/path_names.h"
 #include "platform/windows/windows_headers.h"
 
 namespace lumetra {
@@ -18,16 +20,6 @@ namespace {
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // ReadFile and WriteFile take 32-bit counts.
 constexpr std::size_t largest_transfer = 1u << 30;
-
-// The UTF-16 form of a UTF-8 name; empty when it has none.
-std::wstring wide_name(const char* path) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
-  if (length <= 1) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, path, -1, wide.data(), length);
-  wide.resize(static_cast<std::size_t>(length - 1));
-  return wide;
-}
 
 DWORD desired_access(OpenFlags flags) noexcept {
   DWORD access = FILE_READ_ATTRIBUTES;
@@ -91,7 +83,7 @@ int errno_of_windows_error(DWORD error) noexcept {
 
 int path_identity(const char* path, FileIdentity& identity) noexcept {
   try {
-    const std::wstring name = wide_name(path);
+    const std::wstring name = windows_path(path);
     if (name.empty()) return ENOENT;
     // Backup semantics: folders can be asked too.
     const ::HANDLE handle = CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, share_all, nullptr, OPEN_EXISTING,
@@ -121,7 +113,7 @@ bool is_standard_output_file(const char* path) noexcept {
 // is open: a second writer is refused (EBUSY) before it could empty it.
 int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept {
   try {
-    const std::wstring name = wide_name(path);
+    const std::wstring name = windows_path(path);
     if (name.empty()) return ENOENT;
     const bool sole_writer = flags.truncate || flags.append;
     const DWORD share = sole_writer ? FILE_SHARE_READ | FILE_SHARE_DELETE : share_all;

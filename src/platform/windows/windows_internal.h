@@ -20,6 +20,15 @@ void deliver_signal(int signal_number, SignalSource source = SignalSource::Insid
 void start_fault_handling() noexcept;
 // The console control handler, installed once (see console_control.cpp).
 void start_console_control() noexcept;
+// True once Ctrl+C or Ctrl+Break in the console has asked to end the program.
+[[nodiscard]] bool console_asked_to_end() noexcept;
+
+// The user's colours (user_console.cpp): the attribute the console shows
+// for one the program gives, light grey and black standing for the colours
+// the console had at start; and the program's reading of one the console
+// shows.
+[[nodiscard]] WORD shown_attribute(WORD attribute) noexcept;
+[[nodiscard]] WORD program_attribute(WORD shown) noexcept;
 
 }  // namespace lumetra
 
