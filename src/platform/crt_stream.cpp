@@ -133,12 +133,18 @@ void CrtStream::release() noexcept {
   fd_ = -1;
   text_ = append_ = readable_ = writable_ = eof_ = error_ = output_lost_ = false;
   direction_ = Direction::None;
-  pos_ = end_ = 0;
-  buffer_offset_ = 0;
-  ctrl_z_free_ = {};
+  restart_buffer(0);
   identity_ = {};
   regular_ = false;
   length_at_open_ = 0;
+}
+
+// The buffer holds nothing and starts at a new file position: what was known
+// of its bytes no longer holds.
+void CrtStream::restart_buffer(std::int64_t offset) noexcept {
+  buffer_offset_ = offset;
+  pos_ = end_ = 0;
+  ctrl_z_free_ = {};
 }
 
 int CrtStream::fail(int error) noexcept {
@@ -280,14 +286,15 @@ int CrtStream::set_buffer_size(std::size_t size) noexcept {
   if (replacement == nullptr) return fail(ENOMEM);
   buffer_.reset(replacement);
   buffer_size_ = size;
-  if (direction_ == Direction::Reading) buffer_offset_ += static_cast<std::int64_t>(pos_);
-  pos_ = end_ = 0;
+  restart_buffer(tell());
   return 0;
 }
 
 // The buffered bytes are scanned for Ctrl+Z once and the range of the file
 // found free of it is kept, so the many lines of one buffer need no scan of
-// their own (the bytes of the file do not change under a reading stream).
+// their own (the bytes of the file do not change under a reading stream). The
+// range holds only while the buffer follows on from where it was found:
+// restart_buffer forgets it.
 bool CrtStream::next_bytes_free_of_ctrl_z(std::size_t length) noexcept {
   const std::int64_t first = buffer_offset_ + static_cast<std::int64_t>(pos_);
   if (first >= ctrl_z_free_.first && first + static_cast<std::int64_t>(length) <= ctrl_z_free_.last) return true;
@@ -317,8 +324,7 @@ int CrtStream::drop_read_ahead() noexcept {
   std::int64_t reached = position;
   const int error = end_ != pos_ ? system_seek(fd_, position, false, reached) : 0;
   if (error != 0) return fail(error);
-  buffer_offset_ = position;
-  pos_ = end_ = 0;
+  restart_buffer(position);
   return 0;
 }
 
@@ -433,8 +439,7 @@ int CrtStream::set_position(std::int64_t position) noexcept {
   std::int64_t reached = 0;
   if (const int error = system_seek(fd_, position, false, reached); error != 0) return fail(error);
   direction_ = Direction::None;
-  buffer_offset_ = position;
-  pos_ = end_ = 0;
+  restart_buffer(position);
   return 0;
 }
 

@@ -175,6 +175,7 @@ class CrtStream {
   bool next_bytes_free_of_ctrl_z(std::size_t length) noexcept;
   int write_out() noexcept;
   int drop_read_ahead() noexcept;
+  void restart_buffer(std::int64_t offset) noexcept;
   int fail(int error) noexcept;
   void release() noexcept;
 

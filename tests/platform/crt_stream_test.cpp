@@ -230,6 +230,41 @@ TEST(CrtStream, SettingThePositionClearsTheEndOfFileIndicator) {
   EXPECT_EQ(read_all_with_read(stream, 10), "bc");
 }
 
+// The lines at hand after going back to bytes read before: only those that
+// the buffer holds now, also when it has become smaller meanwhile.
+TEST(CrtStream, BufferedLinesAfterSeekingBackStayInTheBuffer) {
+  std::string lines;
+  for (int n = 0; n < 3000; ++n) lines += "line " + std::to_string(1000 + n) + "\n";
+  TempFolder folder;
+  const std::string path = folder.write("lines", lines);
+  constexpr std::size_t buffer = crt_stream_buffer_size;
+  std::string skipped(buffer, '\0');
+  {
+    SCOPED_TRACE("the same buffer, further on");
+    CrtStream stream;
+    ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+    ASSERT_EQ(stream.read(skipped.data(), buffer), buffer);
+    ASSERT_NE(stream.peek(), -1);
+    ASSERT_FALSE(stream.buffered_lines().empty());  // the second buffer's bytes, scanned
+    ASSERT_EQ(stream.set_position(100), 0);
+    ASSERT_EQ(stream.read(skipped.data(), buffer - 100), buffer - 100);
+    const std::string_view at_hand = std::string_view(lines).substr(buffer, 100);
+    EXPECT_EQ(stream.buffered_lines(), at_hand.substr(0, at_hand.rfind('\n') + 1));
+  }
+  {
+    SCOPED_TRACE("a smaller buffer");
+    CrtStream stream;
+    ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+    ASSERT_EQ(stream.read(skipped.data(), 10), 10u);
+    ASSERT_FALSE(stream.buffered_lines().empty());  // the rest of the first buffer, scanned
+    ASSERT_EQ(stream.read(skipped.data(), buffer - 10), buffer - 10);
+    ASSERT_EQ(stream.set_buffer_size(crt_stream_smallest_buffer), 0);
+    ASSERT_EQ(stream.set_position(10), 0);
+    ASSERT_NE(stream.peek(), -1);
+    EXPECT_EQ(stream.buffered_lines(), "line 1001\n");
+  }
+}
+
 TEST(CrtStream, OpenFailuresDirectoriesMissingFilesAndUnknownModes) {
   TempFolder folder;
   const std::string directory = folder.root().string();
