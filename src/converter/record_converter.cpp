@@ -4,6 +4,7 @@
 #include "converter/record_converter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -82,15 +83,21 @@ void RecordConverter::write_at_exit() noexcept {
 }
 
 // Room for size bytes at least: twice the room there was when that can be
-// had, so that the buffer grows seldom.
+// had, so that the buffer grows seldom. The exit writer may run at any moment
+// (from a signal handler): it sees the old block until the new one holds the
+// waiting records, and the old one is freed only once the new one is in
+// place.
 bool RecordConverter::reserve_output(std::size_t size) noexcept {
   if (size <= output_size_) return true;
   std::size_t room = std::max(size, 2 * output_size_);
-  void* grown = memory_reallocate(output_.get(), room);
-  if (grown == nullptr) grown = memory_reallocate(output_.get(), room = size);
+  char* grown = static_cast<char*>(memory_allocate(room));
+  if (grown == nullptr) grown = static_cast<char*>(memory_allocate(room = size));
   if (grown == nullptr) return false;
-  (void)output_.release();
-  output_.reset(static_cast<char*>(grown));
+  if (waiting_ != 0) std::memcpy(grown, output_.get(), waiting_);
+  std::unique_ptr<char[], Release> replaced(grown);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  output_.swap(replaced);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   output_size_ = room;
   return true;
 }
