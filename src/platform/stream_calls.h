@@ -35,7 +35,8 @@ struct OpenFlags {
 // without creating it; one not open for the access asked for is refused
 // with EBADF.
 [[nodiscard]] int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept;
-// Reads up to size bytes; got 0 at the end of the file.
+// Reads up to size bytes; got 0 at the end of the file. A non-blocking file
+// with nothing to read yet is waited for, until system_stop_blocking.
 [[nodiscard]] int system_read(SystemFile file, void* buffer, std::size_t size, std::size_t& got) noexcept;
 // Writes up to size bytes; put may be short, and 0 when the system took
 // nothing without naming an error.

@@ -6,6 +6,7 @@ import pathlib
 import shlex
 import subprocess
 import tempfile
+import time
 import unittest
 
 BANNER = b"\r\n  Photovoltaik-Datenkonverter\r\n\r\n\r\n"
@@ -46,6 +47,26 @@ def open_files(pid):
         except FileNotFoundError:
             pass
     return files
+
+
+def process_state(pid):
+    """The state letter of a process (R running, S waiting in a system call,
+    T stopped, Z ended); "" when it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0]
+    except FileNotFoundError:
+        return ""
+
+
+def wait_until_waiting(process, limit=60):
+    """Waits until the process waits in a system call (for a pipe, a socket)
+    or has ended."""
+    deadline = time.monotonic() + limit
+    while process.poll() is None and process_state(process.pid) != "S":
+        if time.monotonic() > deadline:
+            raise AssertionError("the process neither waited nor ended")
+        time.sleep(0.001)
 
 
 def binary():
