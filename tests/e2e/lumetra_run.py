@@ -38,6 +38,14 @@ def abort_message(number, line):
         number, ERROR_TEXTS[number], line)
 
 
+def signal_abort_message(number, text):
+    """The abort message of a signal's runtime error."""
+    return b'\r\nAborting due to runtime error %d ("%s" signal) in lumetra::()\r\n\r\n' % (number, text)
+
+
+INTERRUPT = signal_abort_message(9, b"interrupted")
+
+
 def open_files(pid):
     """The files a process has open, by name: their descriptor numbers."""
     files = {}
@@ -66,6 +74,22 @@ def wait_until_waiting(process, limit=60):
     while process.poll() is None and process_state(process.pid) != "S":
         if time.monotonic() > deadline:
             raise AssertionError("the process neither waited nor ended")
+        time.sleep(0.001)
+
+
+def wait_until_taken(pid, number):
+    """Waits until the process has taken the signal (or ended), so that the
+    next one comes after it."""
+    mask = 1 << (number - 1)
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline:
+        try:
+            with open("/proc/%d/status" % pid) as status:
+                pending = [int(line.split()[1], 16) for line in status if line.startswith(("SigPnd", "ShdPnd"))]
+        except FileNotFoundError:
+            return
+        if not any(bits & mask for bits in pending):
+            return
         time.sleep(0.001)
 
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 
@@ -82,8 +83,12 @@ SignalSource source_of(int signal_number, const siginfo_t& info) noexcept {
   return info.si_code <= 0 && info.si_pid != getpid() ? SignalSource::Outside : SignalSource::Inside;
 }
 
+volatile std::sig_atomic_t deadline_came = 0;
+
 void deliver_signal(int signal_number, siginfo_t* info, void*) noexcept {
-  handlers[signal_number](signal_number, source_of(signal_number, *info));
+  const SignalSource source = source_of(signal_number, *info);
+  if (source == SignalSource::Deadline) deadline_came = 1;
+  handlers[signal_number](signal_number, source);
 }
 
 }  // namespace
@@ -113,6 +118,8 @@ void install_signal_handler(int signal_number, SignalHandler handler) noexcept {
 }
 
 void arm_deadline(unsigned seconds) noexcept { alarm(seconds); }
+
+bool deadline_passed() noexcept { return deadline_came != 0; }
 
 bool signal_ignored(int signal_number) noexcept {
   struct sigaction action {};

@@ -1,31 +1,19 @@
-// The stream's system calls over POSIX file descriptors.
+// The stream's system calls over POSIX file descriptors; the reads and
+// writes are in descriptor_transfers.cpp.
 #include "platform/stream_calls.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
-#include <csignal>
 #include <string_view>
+
+#include "platform/posix/posix_internal.h"
 
 namespace lumetra {
 
 namespace {
-
-// What system_stop_blocking did to a descriptor: its reads and writes no
-// longer wait, and it may have made it non-blocking. The open file of a
-// duplicated standard stream is shared with the shell and the commands after
-// the run, which get it back blocking when it is closed.
-constexpr int tracked_descriptors = 1024;
-constexpr std::sig_atomic_t waits_allowed = 0;
-constexpr std::sig_atomic_t waits_stopped = 1;
-constexpr std::sig_atomic_t made_non_blocking = 2;
-std::array<volatile std::sig_atomic_t, tracked_descriptors> stopped{};
-
-bool waits_end(int fd) noexcept { return fd >= 0 && fd < tracked_descriptors && stopped[fd] != waits_allowed; }
 
 // Repeats a system call that a signal interrupted. Never used for close():
 // the descriptor is gone after an interrupted close on Linux.
@@ -99,18 +87,6 @@ int duplicate_descriptor(int fd, OpenFlags flags) noexcept {
   return ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
 }
 
-bool would_wait(int error) noexcept { return error == EAGAIN || error == EWOULDBLOCK; }
-
-// Waits until a non-blocking file can be read (or written) without waiting;
-// false when its waits were stopped. A signal handler that returns ends the
-// wait early: the caller tries again.
-bool wait_until_ready(int fd, short events) noexcept {
-  if (waits_end(fd)) return false;
-  pollfd ready{fd, events, 0};
-  (void)::poll(&ready, 1, -1);
-  return true;
-}
-
 }  // namespace
 
 int path_identity(const char* path, FileIdentity& identity) noexcept {
@@ -146,22 +122,8 @@ int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentit
   }
   file = fd;
   identity = identity_of(info);
+  note_open_descriptor(fd, identity.socket);
   return 0;
-}
-
-int system_read(SystemFile file, void* buffer, std::size_t size, std::size_t& got) noexcept {
-  for (;;) {
-    const ssize_t n = retry_on_interrupt([&] { return ::read(file, buffer, size); });
-    got = n > 0 ? static_cast<std::size_t>(n) : 0;
-    if (n >= 0) return 0;
-    if (const int error = errno; !would_wait(error) || !wait_until_ready(file, POLLIN)) return error;
-  }
-}
-
-int system_write(SystemFile file, const void* bytes, std::size_t size, std::size_t& put) noexcept {
-  const ssize_t n = retry_on_interrupt([&] { return ::write(file, bytes, size); });
-  put = n > 0 ? static_cast<std::size_t>(n) : 0;
-  return n < 0 ? errno : 0;
 }
 
 int system_seek(SystemFile file, std::int64_t offset, bool from_end, std::int64_t& position) noexcept {
@@ -194,14 +156,6 @@ int system_truncate(SystemFile file, std::int64_t length) noexcept {
   return retry_on_interrupt([&] { return ::ftruncate(file, static_cast<off_t>(length)); }) == -1 ? errno : 0;
 }
 
-void system_stop_blocking(SystemFile file) noexcept {
-  const bool tracked = file >= 0 && file < tracked_descriptors;
-  if (tracked) stopped[file] = waits_stopped;
-  const int flags = ::fcntl(file, F_GETFL);
-  if (flags == -1 || (flags & O_NONBLOCK) != 0 || ::fcntl(file, F_SETFL, flags | O_NONBLOCK) == -1) return;
-  if (tracked) stopped[file] = made_non_blocking;
-}
-
 int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_t length) noexcept {
   struct flock range {};
   range.l_type = static_cast<short>(kind == LockKind::Exclusive ? F_WRLCK
@@ -219,12 +173,7 @@ int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_
 // Linux has released the descriptor already.
 int system_close(SystemFile file) noexcept {
   (void)lock_open_file(file, F_UNLCK);
-  const bool tracked = file >= 0 && file < tracked_descriptors;
-  if (tracked && stopped[file] == made_non_blocking) {
-    const int flags = ::fcntl(file, F_GETFL);
-    if (flags != -1) (void)::fcntl(file, F_SETFL, flags & ~O_NONBLOCK);  // nothing more to do about a failure
-  }
-  if (tracked) stopped[file] = waits_allowed;
+  forget_descriptor(file);
   return ::close(file) == -1 ? errno : 0;
 }
 
