@@ -46,6 +46,14 @@ def signal_abort_message(number, text):
 INTERRUPT = signal_abort_message(9, b"interrupted")
 
 
+def numbered_log(count):
+    """A log of `count` data lines of different lengths and the whole output
+    it converts to."""
+    lines = b"".join(b"120000;%d.5;230.1;0.98\r\n" % n for n in range(count))
+    records = b"".join(b"$1;1;43200;%d,5;230,1;0,98;0\r\n" % n for n in range(count))
+    return b"Zeit;Leistung;Spannung;Strom\r\n" + lines, records
+
+
 def open_files(pid):
     """The files a process has open, by name: their descriptor numbers."""
     files = {}

@@ -83,8 +83,9 @@ class ReadFailureTest(LumetraCase):
             with self.subTest(name):
                 descriptor = make_source()
                 path = b"/proc/self/mem" if descriptor is None else b"/dev/fd/%d" % descriptor
+                passed = () if descriptor is None else (descriptor,)
                 try:
-                    result = self.run_names(path + b"\ntarget.txt\n", pass_fds=() if descriptor is None else (descriptor,))
+                    result = self.run_names(path + b"\ntarget.txt\n", pass_fds=passed)
                 finally:
                     if descriptor is not None:
                         os.close(descriptor)

@@ -11,8 +11,8 @@ import subprocess
 import threading
 import time
 
-from lumetra_run import (BANNER, CONVERTING, INTERRUPT, LumetraCase, abort_message, command, finished_output, wait_until_taken,
-                         wait_until_waiting)
+from lumetra_run import (BANNER, CONVERTING, INTERRUPT, LumetraCase, abort_message, command, finished_output,
+                         numbered_log, wait_until_taken, wait_until_waiting)
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 LOG = HEADER + b"081530;12.5;230.1;0.98\r\n120000;1;2;3\r\n235959;4;5;6\r\n"
@@ -68,12 +68,6 @@ class SocketTest(LumetraCase):
             received = []
             receive_all(ours, received)
         self.assertEqual((result.code, result.stderr, b"".join(received)), (0, finished_output(3), RECORDS))
-
-
-def numbered_log(count):
-    """A log of `count` data lines of different lengths and its records."""
-    lines = b"".join(b"120000;%d.5;230.1\r\n" % n for n in range(count))
-    return HEADER + lines, b"".join(b"$1;1;43200;%d,5;230,1;;0\r\n" % n for n in range(count))
 
 
 def pipe_ends():
@@ -133,7 +127,8 @@ class SlowReaderTest(LumetraCase):
                 wait_until_taken(process.pid, signal.SIGINT)
                 process.send_signal(signal.SIGINT)
                 received += reading.read()
-                self.assertEqual((process.wait(timeout=60), process.stderr.read()), (9, BANNER + CONVERTING + INTERRUPT))
+                self.assertEqual((process.wait(timeout=60), process.stderr.read()),
+                                 (9, BANNER + CONVERTING + INTERRUPT))
                 process.stderr.close()
                 self.assertEqual(received, records[:len(received)])
                 if make_ends is pipe_ends or time.monotonic() - first_request < 2:
