@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Whole-program benchmark: lumetra converting a large measurement log, against
-# the copy floor (bench/copy_floor.cpp: the source read in 1 MiB blocks and as
+# Whole-program benchmark: lumetra converting a large measurement log (into a
+# file, and into a pipe that cat reads), against the copy floor (bench/copy_floor.cpp: the source read in 1 MiB blocks and as
 # many bytes as lumetra's target written, each byte touched once: what any
 # converter must at least do), cat copying the same file (inside the kernel
 # where it can), dd copying it through a 64 KiB buffer and a mawk script doing
@@ -54,10 +54,12 @@ build_floor() {
 run_lumetra() { printf '%s\n%s\n' "$log" "$data/lumetra-out.txt" | "$lumetra" >/dev/null; }
 # The floor writes what lumetra writes: target size over source size.
 run_floor() { "$data/copy_floor" "$log" "$data/floor-out.txt" "$ratio"; }
+# The records to a pipe, which takes them in writes of at most 4096 bytes.
+run_pipe() { "$lumetra" - - <"$log" 2>/dev/null | cat >/dev/null; }
 run_cat() { cat "$log" >"$data/cat-out.csv"; }
 run_dd() { dd if="$log" of="$data/dd-out.csv" bs=64K status=none; }
 run_mawk() { mawk -f "$repo/bench/mawk_convert.awk" "$log" >"$data/mawk-out.txt"; }
-peers=(lumetra floor cat dd)
+peers=(lumetra pipe floor cat dd)
 command -v mawk >/dev/null && peers+=(mawk)
 
 # Seconds one run of a peer takes, wall clock.

@@ -234,7 +234,9 @@ void ConverterMain(int argc, char** argv) {
   open_target(state);
   // Large reads; with a smaller buffer the source is only read in smaller pieces.
   (void)file_set_read_buffer(source_file, source_buffer_size);
-  if (file_at_end(source_file)) end_empty_source(state);
+  // Empty is a source that ends without a byte; one whose first read fails
+  // is converted, and closing it reports the failure.
+  if (file_at_end(source_file) && !file_read_failed(source_file)) end_empty_source(state);
   convert_all(state);
   print_summary(state);
   wait_for_final_key(state);

@@ -4,6 +4,7 @@
 #include "converter/record_converter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -27,6 +28,11 @@ constexpr const char* module_name = "lumetra";
 constexpr FileNumber target_file = 2;
 // Records are written out in batches of about this many bytes.
 constexpr std::size_t output_batch_size = 1 << 20;
+// The room of a plain line's record.
+constexpr std::size_t plain_room = longest_plain_line + plain_record_slack;
+// The first room holds a whole batch and the plain record that completes it:
+// the plain lines never make it grow.
+constexpr std::size_t first_room = output_batch_size + plain_room;
 
 // After the fourth separator only blanks and separators may follow: the
 // first other byte would be stored in a fifth (or later) field.
@@ -81,16 +87,23 @@ void RecordConverter::write_at_exit() noexcept {
   if (exiting_converter != nullptr) exiting_converter->write_waiting_records();
 }
 
-// Room for size bytes at least: twice the room there was when that can be
-// had, so that the buffer grows seldom.
+// Room for size bytes at least: a batch's room at first, later twice the
+// room there was when that can be had, so that the buffer grows seldom. The
+// exit writer may run at any moment
+// (from a signal handler): it sees the old block until the new one holds the
+// waiting records, and the old one is freed only once the new one is in
+// place.
 bool RecordConverter::reserve_output(std::size_t size) noexcept {
   if (size <= output_size_) return true;
-  std::size_t room = std::max(size, 2 * output_size_);
-  void* grown = memory_reallocate(output_.get(), room);
-  if (grown == nullptr) grown = memory_reallocate(output_.get(), room = size);
+  std::size_t room = std::max({size, 2 * output_size_, first_room});
+  char* grown = static_cast<char*>(memory_allocate(room));
+  if (grown == nullptr) grown = static_cast<char*>(memory_allocate(room = size));
   if (grown == nullptr) return false;
-  (void)output_.release();
-  output_.reset(static_cast<char*>(grown));
+  if (waiting_ != 0) std::memcpy(grown, output_.get(), waiting_);
+  std::unique_ptr<char[], Release> replaced(grown);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  output_.swap(replaced);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   output_size_ = room;
   return true;
 }
@@ -108,7 +121,6 @@ char* RecordConverter::record_room(std::size_t line_length) noexcept {
 // The record of a plain line, made at once; 0 for other lines. The room is
 // that of the longest plain line, so that it is checked by one comparison.
 std::size_t RecordConverter::make_plain(std::string_view line) noexcept {
-  constexpr std::size_t plain_room = longest_plain_line + plain_record_slack;
   if (waiting_ + plain_room > output_size_) [[unlikely]] {
     if (line.size() > longest_plain_line || !reserve_output(waiting_ + plain_room)) return 0;
   }

@@ -142,6 +142,11 @@ std::int32_t file_at_end(FileNumber number) noexcept {
   return slot == nullptr || slot_at_end(*slot) ? -1 : 0;
 }
 
+bool file_read_failed(FileNumber number) noexcept {
+  const FileSlot* slot = slot_for_number(number);
+  return slot != nullptr && slot->stream != nullptr && slot->stream->has_error();
+}
+
 std::int32_t file_read_line(FileNumber number, Text& destination) noexcept {
   FileSlot* slot = open_slot_for(number);
   if (slot == nullptr) return set_error_number(RuntimeError::IllegalFunctionCall);

@@ -23,6 +23,10 @@ inline constexpr std::int32_t line_chunk_size = 512;
 // 0. Bytes waiting in the put-back buffer are not the end. Records nothing.
 [[nodiscard]] std::int32_t file_at_end(FileNumber number) noexcept;
 
+// True when a read of the disk file failed: its input ended by a failure,
+// not at its end. Records nothing.
+[[nodiscard]] bool file_read_failed(FileNumber number) noexcept;
+
 // Reads one line without its line end (LF, or CR LF) into destination; at the
 // end of the file the destination becomes empty. Error 1 (destination
 // untouched) for a number that is not open or a device that cannot read

@@ -71,6 +71,7 @@ CrtStream& CrtStream::operator=(CrtStream&& other) noexcept {
   last_error_ = other.last_error_;
   identity_ = other.identity_;
   regular_ = other.regular_;
+  atomic_write_size_ = other.atomic_write_size_;
   length_at_open_ = other.length_at_open_;
   buffer_ = std::move(other.buffer_);
   buffer_size_ = std::exchange(other.buffer_size_, crt_stream_buffer_size);
@@ -97,6 +98,7 @@ int CrtStream::open(const char* path, std::string_view mode) noexcept {
   }
   if (const int error = system_open(path, entry->flags, fd_, identity_); error != 0) return fail(error);
   regular_ = system_is_regular(fd_);
+  atomic_write_size_ = system_atomic_write_size(fd_);
   if (!regular_ || system_length(fd_, length_at_open_) != 0) length_at_open_ = 0;
   text_ = entry->text_mode;
   append_ = entry->flags.append;
@@ -133,12 +135,19 @@ void CrtStream::release() noexcept {
   fd_ = -1;
   text_ = append_ = readable_ = writable_ = eof_ = error_ = output_lost_ = false;
   direction_ = Direction::None;
-  pos_ = end_ = 0;
-  buffer_offset_ = 0;
-  ctrl_z_free_ = {};
+  restart_buffer(0);
   identity_ = {};
   regular_ = false;
+  atomic_write_size_ = 0;
   length_at_open_ = 0;
+}
+
+// The buffer holds nothing and starts at a new file position: what was known
+// of its bytes no longer holds.
+void CrtStream::restart_buffer(std::int64_t offset) noexcept {
+  buffer_offset_ = offset;
+  pos_ = end_ = 0;
+  ctrl_z_free_ = {};
 }
 
 int CrtStream::fail(int error) noexcept {
@@ -280,14 +289,15 @@ int CrtStream::set_buffer_size(std::size_t size) noexcept {
   if (replacement == nullptr) return fail(ENOMEM);
   buffer_.reset(replacement);
   buffer_size_ = size;
-  if (direction_ == Direction::Reading) buffer_offset_ += static_cast<std::int64_t>(pos_);
-  pos_ = end_ = 0;
+  restart_buffer(tell());
   return 0;
 }
 
 // The buffered bytes are scanned for Ctrl+Z once and the range of the file
 // found free of it is kept, so the many lines of one buffer need no scan of
-// their own (the bytes of the file do not change under a reading stream).
+// their own (the bytes of the file do not change under a reading stream). The
+// range holds only while the buffer follows on from where it was found:
+// restart_buffer forgets it.
 bool CrtStream::next_bytes_free_of_ctrl_z(std::size_t length) noexcept {
   const std::int64_t first = buffer_offset_ + static_cast<std::int64_t>(pos_);
   if (first >= ctrl_z_free_.first && first + static_cast<std::int64_t>(length) <= ctrl_z_free_.last) return true;
@@ -317,8 +327,7 @@ int CrtStream::drop_read_ahead() noexcept {
   std::int64_t reached = position;
   const int error = end_ != pos_ ? system_seek(fd_, position, false, reached) : 0;
   if (error != 0) return fail(error);
-  buffer_offset_ = position;
-  pos_ = end_ = 0;
+  restart_buffer(position);
   return 0;
 }
 
@@ -383,10 +392,29 @@ std::size_t CrtStream::write(const void* bytes, std::size_t count) noexcept {
 bool CrtStream::write_lines(const char* bytes, std::size_t count) noexcept {
   if (!begin_writing() || (end_ != 0 && write_out() != 0)) return false;
   const std::int64_t start = buffer_offset_;
-  const std::size_t written = write_through(bytes, count);
+  const std::size_t written =
+      atomic_write_size_ != 0 ? write_in_whole_lines(bytes, count) : write_through(bytes, count);
   if (written == count) return true;
   cut_back_to_line_end(start, {bytes, written});
   return false;
+}
+
+// Each write as many whole lines as the pipe takes whole; a longer line
+// alone.
+std::size_t CrtStream::write_in_whole_lines(const char* bytes, std::size_t count) noexcept {
+  std::size_t written = 0;
+  while (written < count) {
+    const std::string_view rest(bytes + written, count - written);
+    std::size_t piece = rest.size();
+    if (piece > atomic_write_size_) {
+      const std::size_t last_end = rest.substr(0, atomic_write_size_).rfind('\n');
+      piece = last_end != std::string_view::npos ? last_end + 1 : std::min(rest.find('\n'), piece - 1) + 1;
+    }
+    const std::size_t put = write_through(rest.data(), piece);
+    written += put;
+    if (put != piece) break;
+  }
+  return written;
 }
 
 // A pipe or a device cannot be cut back; what reached it stays.
@@ -433,8 +461,7 @@ int CrtStream::set_position(std::int64_t position) noexcept {
   std::int64_t reached = 0;
   if (const int error = system_seek(fd_, position, false, reached); error != 0) return fail(error);
   direction_ = Direction::None;
-  buffer_offset_ = position;
-  pos_ = end_ = 0;
+  restart_buffer(position);
   return 0;
 }
 

@@ -121,7 +121,10 @@ class CrtStream {
   // Writes whole lines (the bytes end with an LF) straight to the file, the
   // buffered bytes first. When the file takes only part of them (a full
   // disk, a size limit), a regular file is cut back to the end of the last
-  // whole line that reached it. True when all were written.
+  // whole line that reached it. A pipe gets them in writes that it takes
+  // whole or not at all, each ending with a line (a line longer than such a
+  // write goes in pieces), so that its reader never gets part of a line when
+  // the writing stops. True when all were written.
   [[nodiscard]] bool write_lines(const char* bytes, std::size_t count) noexcept;
   // Writes out the buffered bytes; 0 or the errno value.
   int flush() noexcept;
@@ -174,10 +177,12 @@ class CrtStream {
   bool begin_reading() noexcept;
   bool begin_writing() noexcept;
   std::size_t write_through(const char* bytes, std::size_t count) noexcept;
+  std::size_t write_in_whole_lines(const char* bytes, std::size_t count) noexcept;
   void cut_back_to_line_end(std::int64_t start, std::string_view written) noexcept;
   bool next_bytes_free_of_ctrl_z(std::size_t length) noexcept;
   int write_out() noexcept;
   int drop_read_ahead() noexcept;
+  void restart_buffer(std::int64_t offset) noexcept;
   int fail(int error) noexcept;
   void release() noexcept;
 
@@ -192,8 +197,9 @@ class CrtStream {
   Direction direction_ = Direction::None;
   int last_error_ = 0;
   FileIdentity identity_;
-  bool regular_ = false;             // a regular file, which can be opened again
-  std::int64_t length_at_open_ = 0;  // regular files only; else 0
+  bool regular_ = false;               // a regular file, which can be opened again
+  std::size_t atomic_write_size_ = 0;  // a pipe: the most bytes it takes whole
+  std::int64_t length_at_open_ = 0;    // regular files only; else 0
   struct BufferRelease {
     void operator()(char* buffer) const noexcept;
   };

@@ -1,7 +1,11 @@
 // Heap memory with a fault-injection seam for tests.
 #include "platform/memory.h"
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace lumetra {
 namespace {
@@ -21,12 +25,41 @@ bool allocation_allowed() noexcept {
   return false;
 }
 
+// Runs after each allocation that succeeds, while a test pauses them.
+void (*allocation_pause)() = nullptr;
+
+void* handed_over(void* block) noexcept {
+  if (block != nullptr && allocation_pause != nullptr) allocation_pause();
+  return block;
+}
+
+std::size_t usable_size(void* block) noexcept {
+#if defined(_WIN32)
+  return _msize(block);
+#else
+  return malloc_usable_size(block);
+#endif
+}
+
+// A reallocation that moves the block, the old one freed.
+void* moved_block(void* block, std::size_t size) noexcept {
+  void* moved = std::malloc(size);
+  if (moved != nullptr && block != nullptr) {
+    std::memcpy(moved, block, std::min(size, usable_size(block)));
+    std::free(block);
+  }
+  return moved;
+}
+
 }  // namespace
 
-void* memory_allocate(std::size_t size) noexcept { return allocation_allowed() ? std::malloc(size) : nullptr; }
+void* memory_allocate(std::size_t size) noexcept {
+  return allocation_allowed() ? handed_over(std::malloc(size)) : nullptr;
+}
 
 void* memory_reallocate(void* block, std::size_t size) noexcept {
-  return allocation_allowed() ? std::realloc(block, size) : nullptr;
+  if (!allocation_allowed()) return nullptr;
+  return handed_over(allocation_pause != nullptr ? moved_block(block, size) : std::realloc(block, size));
 }
 
 void memory_free(void* block) noexcept { std::free(block); }
@@ -41,5 +74,11 @@ FailingAllocations::~FailingAllocations() {
   allocations_left = previous_successes_;
   failures_left = previous_failures_;
 }
+
+PausingAllocations::PausingAllocations(void (*pause)()) noexcept : previous_pause_(allocation_pause) {
+  allocation_pause = pause;
+}
+
+PausingAllocations::~PausingAllocations() { allocation_pause = previous_pause_; }
 
 }  // namespace lumetra

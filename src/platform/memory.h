@@ -25,4 +25,19 @@ class FailingAllocations {
   int previous_failures_;
 };
 
+// While it lives, every allocation and reallocation that succeeds runs
+// `pause` before its block reaches the caller, and every reallocation moves
+// its block, as realloc may (the old block is freed by then): a test stops a
+// caller there, halfway through growing its memory.
+class PausingAllocations {
+ public:
+  explicit PausingAllocations(void (*pause)()) noexcept;
+  ~PausingAllocations();
+  PausingAllocations(const PausingAllocations&) = delete;
+  PausingAllocations& operator=(const PausingAllocations&) = delete;
+
+ private:
+  void (*previous_pause_)();
+};
+
 }  // namespace lumetra

@@ -36,11 +36,20 @@ struct OpenFlags {
 // without creating it; one not open for the access asked for is refused
 // with EBADF.
 [[nodiscard]] int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentity& identity) noexcept;
-// Reads up to size bytes; got 0 at the end of the file.
+// Reads up to size bytes; got 0 at the end of the file. A non-blocking file
+// with nothing to read yet is waited for, until system_stop_blocking.
 [[nodiscard]] int system_read(SystemFile file, void* buffer, std::size_t size, std::size_t& got) noexcept;
 // Writes up to size bytes; put may be short, and 0 when the system took
-// nothing without naming an error.
+// nothing without naming an error. A non-blocking file without room yet is
+// waited for, until system_stop_blocking. A socket is written whole (short
+// only on a failure) and keeps no part of a line when a signal ends the
+// process while the write waits for room: system_stop_blocking finishes the
+// line first, waiting until the deadline at most.
 [[nodiscard]] int system_write(SystemFile file, const void* bytes, std::size_t size, std::size_t& put) noexcept;
+// The most bytes a write to the file takes whole or not at all: PIPE_BUF for
+// a pipe, so that a signal never cuts what such a write carries; 0 for other
+// files, whose writes may be cut anywhere.
+[[nodiscard]] std::size_t system_atomic_write_size(SystemFile file) noexcept;
 // Moves to offset from the start (or from the end) and reports the position.
 [[nodiscard]] int system_seek(SystemFile file, std::int64_t offset, bool from_end, std::int64_t& position) noexcept;
 // The position the next read or write takes place at; an error for a pipe or
@@ -52,7 +61,8 @@ struct OpenFlags {
 // Cuts the file to `length` bytes.
 [[nodiscard]] int system_truncate(SystemFile file, std::int64_t length) noexcept;
 // From now on a read or write that would wait fails instead, until the file
-// is closed. Async-signal-safe.
+// is closed (a socket's write still finishes the line it has begun, until
+// the deadline). Async-signal-safe.
 void system_stop_blocking(SystemFile file) noexcept;
 
 enum class LockKind : std::uint8_t { Shared, Exclusive, Unlock };

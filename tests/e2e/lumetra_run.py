@@ -6,6 +6,7 @@ import pathlib
 import shlex
 import subprocess
 import tempfile
+import time
 import unittest
 
 BANNER = b"\r\n  Photovoltaik-Datenkonverter\r\n\r\n\r\n"
@@ -37,6 +38,22 @@ def abort_message(number, line):
         number, ERROR_TEXTS[number], line)
 
 
+def signal_abort_message(number, text):
+    """The abort message of a signal's runtime error."""
+    return b'\r\nAborting due to runtime error %d ("%s" signal) in lumetra::()\r\n\r\n' % (number, text)
+
+
+INTERRUPT = signal_abort_message(9, b"interrupted")
+
+
+def numbered_log(count):
+    """A log of `count` data lines of different lengths and the whole output
+    it converts to."""
+    lines = b"".join(b"120000;%d.5;230.1;0.98\r\n" % n for n in range(count))
+    records = b"".join(b"$1;1;43200;%d,5;230,1;0,98;0\r\n" % n for n in range(count))
+    return b"Zeit;Leistung;Spannung;Strom\r\n" + lines, records
+
+
 def open_files(pid):
     """The files a process has open, by name: their descriptor numbers."""
     files = {}
@@ -46,6 +63,42 @@ def open_files(pid):
         except FileNotFoundError:
             pass
     return files
+
+
+def process_state(pid):
+    """The state letter of a process (R running, S waiting in a system call,
+    T stopped, Z ended); "" when it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0]
+    except FileNotFoundError:
+        return ""
+
+
+def wait_until_waiting(process, limit=60):
+    """Waits until the process waits in a system call (for a pipe, a socket)
+    or has ended."""
+    deadline = time.monotonic() + limit
+    while process.poll() is None and process_state(process.pid) != "S":
+        if time.monotonic() > deadline:
+            raise AssertionError("the process neither waited nor ended")
+        time.sleep(0.001)
+
+
+def wait_until_taken(pid, number):
+    """Waits until the process has taken the signal (or ended), so that the
+    next one comes after it."""
+    mask = 1 << (number - 1)
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline:
+        try:
+            with open("/proc/%d/status" % pid) as status:
+                pending = [int(line.split()[1], 16) for line in status if line.startswith(("SigPnd", "ShdPnd"))]
+        except FileNotFoundError:
+            return
+        if not any(bits & mask for bits in pending):
+            return
+        time.sleep(0.001)
 
 
 def binary():

@@ -17,7 +17,8 @@ import termios
 import time
 import unittest
 
-from lumetra_run import BANNER, CONVERTING, binary, finished_output
+from lumetra_run import (BANNER, CONVERTING, INTERRUPT, binary, finished_output, process_state, signal_abort_message,
+                         wait_until_taken)
 
 LINE_COUNT = 2_000_000
 NAMES = b"source.csv\ntarget.txt\n"
@@ -25,17 +26,12 @@ NAMES = b"source.csv\ntarget.txt\n"
 MOMENTS = [0.0, 0.1, 0.2, 0.35, 0.5]
 
 
-def abort_message(number, text):
-    return b'\r\nAborting due to runtime error %d ("%s" signal) in lumetra::()\r\n\r\n' % (number, text)
-
-
-TERMINATION = abort_message(13, b"termination request")
-INTERRUPT = abort_message(9, b"interrupted")
+TERMINATION = signal_abort_message(13, b"termination request")
 # The signals without an entry of the runtime's own table: SIGQUIT is a quit
 # request, SIGBUS a memory fault like SIGSEGV, every other signal whose
 # default action ends the process a termination request.
-OTHER_SIGNALS = [(signal.SIGQUIT, 15, abort_message(15, b"quit request")),
-                 (signal.SIGBUS, 12, abort_message(12, b"segmentation violation"))] + [
+OTHER_SIGNALS = [(signal.SIGQUIT, 15, signal_abort_message(15, b"quit request")),
+                 (signal.SIGBUS, 12, signal_abort_message(12, b"segmentation violation"))] + [
     (number, 13, TERMINATION) for number in (signal.SIGUSR1, signal.SIGUSR2, signal.SIGALRM, signal.SIGVTALRM,
                                              signal.SIGPROF, signal.SIGXCPU, signal.SIGPWR, signal.SIGSYS,
                                              signal.SIGTRAP, signal.SIGSTKFLT)]
@@ -219,34 +215,39 @@ class OtherSignalsAtAPromptTest(unittest.TestCase):
 
 
 class StalledTargetTest(unittest.TestCase):
-    """The target is a named pipe whose reader stopped reading: the write in
-    progress never ends. A request still ends the run, two seconds after it
-    at the latest, or at once with a second request."""
+    """The target is a named pipe whose reader read a little and then stopped
+    reading: the write in progress never ends. A request still ends the run,
+    two seconds after it at the latest, or at once with a second request, and
+    the reader gets whole records only."""
 
     def setUp(self):
         self.folder = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory(prefix="lumetra-stalled-")))
         lines = b"".join(b"120000;%d.5;230.1;0.98\r\n" % n for n in range(200_000))
+        self.records = b"".join(b"$1;1;43200;%d,5;230,1;0,98;0\r\n" % n for n in range(200_000))
         (self.folder / "source.csv").write_bytes(b"Zeit;Wert\r\n" + lines)
         os.mkfifo(self.folder / "target.txt")
         self.reader = os.open(self.folder / "target.txt", os.O_RDONLY | os.O_NONBLOCK)
         self.addCleanup(os.close, self.reader)
 
     def wait_until_the_pipe_is_full(self, process):
-        capacity = fcntl.fcntl(self.reader, 1032)  # F_GETPIPE_SZ
+        """Waits until the run waits for the reader, with records in the pipe."""
         deadline = time.monotonic() + 60
-        while struct.unpack("i", fcntl.ioctl(self.reader, termios.FIONREAD, b"\0\0\0\0"))[0] < capacity:
+        while struct.unpack("i", fcntl.ioctl(self.reader, termios.FIONREAD, b"\0\0\0\0"))[0] == 0 or \
+                process_state(process.pid) != "S":
             self.assertIsNone(process.poll())
             self.assertLess(time.monotonic(), deadline, "the pipe never filled")
             time.sleep(0.01)
 
     def drain(self):
+        drained = b""
         try:
-            while os.read(self.reader, 1 << 16):
-                pass
+            while chunk := os.read(self.reader, 1 << 16):
+                drained += chunk
         except BlockingIOError:
             pass
+        return drained
 
-    def test_a_request_ends_the_run(self):
+    def test_a_request_ends_the_run_between_records(self):
         (self.folder / "names.txt").write_bytes(b"source.csv\ntarget.txt\n")
         for requests in [[signal.SIGTERM], [signal.SIGTERM, signal.SIGINT]]:
             with self.subTest(requests=[number.name for number in requests]):
@@ -257,6 +258,7 @@ class StalledTargetTest(unittest.TestCase):
                 with process:
                     try:
                         self.wait_until_the_pipe_is_full(process)
+                        received = os.read(self.reader, 1000)
                         for number in requests:
                             process.send_signal(number)
                             wait_until_taken(process.pid, number)
@@ -264,6 +266,9 @@ class StalledTargetTest(unittest.TestCase):
                     finally:
                         process.kill()
                 self.assertEqual((process.returncode, stdout, stderr), (13, BANNER + CONVERTING, TERMINATION))
+                received += self.drain()
+                self.assertTrue(received.endswith(b"\r\n"), received[-40:])
+                self.assertEqual(received, self.records[:len(received)])
 
     def test_a_request_on_a_terminal_restores_it(self):
         process, terminal, mode_before, screen = run_on_terminal(self, self.folder)
@@ -274,22 +279,6 @@ class StalledTargetTest(unittest.TestCase):
         self.assertEqual(process.stderr.read(), INTERRUPT)
         self.assertTrue(screen.wait_for(b"\x1b[0m\x1b[?25h", limit=5), screen.bytes[-80:])
         self.assertEqual(termios.tcgetattr(terminal), mode_before)
-
-
-def wait_until_taken(pid, number):
-    """Waits until the process has taken the signal (or ended), so that the
-    next one comes after it."""
-    mask = 1 << (number - 1)
-    deadline = time.monotonic() + 30
-    while time.monotonic() < deadline:
-        try:
-            with open("/proc/%d/status" % pid) as status:
-                pending = [int(line.split()[1], 16) for line in status if line.startswith(("SigPnd", "ShdPnd"))]
-        except FileNotFoundError:
-            return
-        if not any(bits & mask for bits in pending):
-            return
-        time.sleep(0.001)
 
 
 def run_on_terminal(test, folder, **options):

@@ -5,16 +5,19 @@ a text value."""
 
 import gzip
 import os
+import select
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import tempfile
 import threading
 import time
 import unittest
 
-from lumetra_run import (BANNER, CONVERTING, EMPTY_SOURCE, LumetraCase, abort_message, binary, finished_output,
-                         open_files)
+from lumetra_run import (BANNER, CONVERTING, EMPTY_SOURCE, LumetraCase, abort_message, binary, command,
+                         finished_output, open_files, process_state, wait_until_waiting)
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 
@@ -47,6 +50,25 @@ def room_for(size):
     return shutil.disk_usage(tempfile.gettempdir()).free > size
 
 
+def pseudo_terminal_without_its_other_side():
+    """The master of a pseudo-terminal whose slave side was closed: its reads fail (EIO)."""
+    master, slave = os.openpty()
+    os.close(slave)
+    return master
+
+
+def connection_reset_before_any_byte():
+    """A TCP connection whose peer reset it before sending anything: the first
+    read fails (ECONNRESET)."""
+    with socket.create_server(("127.0.0.1", 0)) as server:
+        ours = socket.create_connection(server.getsockname())
+        theirs, _ = server.accept()
+    theirs.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    theirs.close()
+    select.select([ours], [], [], 30)  # the reset has arrived
+    return ours.detach()
+
+
 class ReadFailureTest(LumetraCase):
     @unittest.skipUnless(reads_fail(FAILING_FILE), FAILING_FILE + " is absent or readable here")
     def test_a_source_that_fails_to_read_ends_with_a_file_error(self):
@@ -54,10 +76,21 @@ class ReadFailureTest(LumetraCase):
         self.assert_run(result, BANNER + CONVERTING, 3, abort_message(3, 58))
         self.assertEqual(self.read("target.txt"), b"")
 
-
-def stopped_state(pid):
-    with open("/proc/%d/stat" % pid) as stat:
-        return stat.read().rsplit(")", 1)[1].split()[0]
+    def test_a_source_without_a_length_whose_first_read_fails_is_not_empty(self):
+        for name, make_source in [("a file that cannot be read at its start", lambda: None),
+                                  ("a pseudo-terminal without its other side", pseudo_terminal_without_its_other_side),
+                                  ("a connection reset", connection_reset_before_any_byte)]:
+            with self.subTest(name):
+                descriptor = make_source()
+                path = b"/proc/self/mem" if descriptor is None else b"/dev/fd/%d" % descriptor
+                passed = () if descriptor is None else (descriptor,)
+                try:
+                    result = self.run_names(path + b"\ntarget.txt\n", pass_fds=passed)
+                finally:
+                    if descriptor is not None:
+                        os.close(descriptor)
+                self.assert_run(result, BANNER + CONVERTING, 3, abort_message(3, 58))
+                self.assertEqual(self.read("target.txt"), b"")
 
 
 class ShrinkingSourceTest(LumetraCase):
@@ -89,7 +122,7 @@ class ShrinkingSourceTest(LumetraCase):
             if str(self.folder / "target.txt") not in files:
                 continue
             process.send_signal(signal.SIGSTOP)
-            while stopped_state(process.pid) != "T":
+            while process_state(process.pid) != "T":
                 time.sleep(0.001)
             with open("/proc/%d/fdinfo/%s" % (process.pid, files[str(self.folder / "source.csv")])) as info:
                 return int(info.readline().split()[1])
@@ -110,6 +143,25 @@ class UnmeasuredSourceTest(LumetraCase):
                 writer.join()
                 self.assert_run(result, output)
                 self.assertEqual(self.read("target.txt"), b"".join(records) if content else b"")
+
+    def test_a_non_blocking_pipe_fed_late(self):
+        """Standard input is a pipe that its writer made non-blocking, and the
+        log comes only once the run waits for it."""
+        source, records = numbered_log(50_000)
+        reading, writing = os.pipe()
+        os.set_blocking(reading, False)
+        with subprocess.Popen([*command(), "-", "target.txt"], cwd=self.folder, stdin=reading,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+            os.close(reading)
+            wait_until_waiting(process)
+            try:
+                with open(writing, "wb") as feed:
+                    feed.write(source)
+            except BrokenPipeError:
+                pass  # the run ended before the log came
+            stdout, stderr = process.communicate(timeout=120)
+        self.assertEqual((process.returncode, stdout, stderr), (0, finished_output(len(records)), b""))
+        self.assertEqual(self.read("target.txt"), b"".join(records))
 
     def test_process_substitution_of_a_compressed_log(self):
         source, records = numbered_log(50_000)

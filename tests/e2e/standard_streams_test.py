@@ -11,7 +11,8 @@ import subprocess
 import threading
 import time
 
-from lumetra_run import BANNER, LumetraCase, abort_message, command, finished_output
+from lumetra_run import (BANNER, CONVERTING, INTERRUPT, LumetraCase, abort_message, command, finished_output,
+                         numbered_log, wait_until_taken, wait_until_waiting)
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 LOG = HEADER + b"081530;12.5;230.1;0.98\r\n120000;1;2;3\r\n235959;4;5;6\r\n"
@@ -67,6 +68,71 @@ class SocketTest(LumetraCase):
             received = []
             receive_all(ours, received)
         self.assertEqual((result.code, result.stderr, b"".join(received)), (0, finished_output(3), RECORDS))
+
+
+def pipe_ends():
+    reading, writing = os.pipe()
+    return open(reading, "rb", buffering=0), writing
+
+
+def socket_ends():
+    ours, theirs = socket.socketpair()
+    with ours:
+        return ours.makefile("rb", buffering=0), theirs.detach()
+
+
+class SlowReaderTest(LumetraCase):
+    """The records go to a pipe or a socket whose reader is slow to read."""
+
+    def start_run(self, make_ends, blocking=True):
+        """Starts `lumetra source.csv -` with standard output to a pipe or a
+        socket; returns the run and the reading end."""
+        reading, writing = make_ends()
+        self.addCleanup(reading.close)
+        os.set_blocking(writing, blocking)
+        process = subprocess.Popen([*command(), "source.csv", "-"], cwd=self.folder, stdout=writing,
+                                   stderr=subprocess.PIPE)
+        self.addCleanup(process.kill)
+        os.close(writing)
+        return process, reading
+
+    def test_a_non_blocking_standard_output_is_waited_for(self):
+        """The reader made its end non-blocking and comes only once the run
+        waits for it."""
+        log, records = numbered_log(20_000)
+        self.write("source.csv", log)
+        for make_ends in [pipe_ends, socket_ends]:
+            with self.subTest(make_ends.__name__):
+                process, reading = self.start_run(make_ends, blocking=False)
+                wait_until_waiting(process)
+                received = reading.read()
+                self.assertEqual((process.wait(timeout=60), process.stderr.read(), received),
+                                 (0, finished_output(20_000), records))
+                process.stderr.close()
+
+    def test_a_second_interrupt_leaves_the_reader_whole_records(self):
+        """The reader reads a little and stops; Ctrl+C twice ends the run at
+        once. A socket's reader, which goes on reading then, gets the record
+        that was being sent finished, unless the two seconds after the first
+        Ctrl+C have run out before."""
+        log, records = numbered_log(200_000)
+        self.write("source.csv", log)
+        for make_ends in [pipe_ends, socket_ends]:
+            with self.subTest(make_ends.__name__):
+                process, reading = self.start_run(make_ends)
+                received = reading.read(1000)
+                wait_until_waiting(process)
+                process.send_signal(signal.SIGINT)
+                first_request = time.monotonic()
+                wait_until_taken(process.pid, signal.SIGINT)
+                process.send_signal(signal.SIGINT)
+                received += reading.read()
+                self.assertEqual((process.wait(timeout=60), process.stderr.read()),
+                                 (9, BANNER + CONVERTING + INTERRUPT))
+                process.stderr.close()
+                self.assertEqual(received, records[:len(received)])
+                if make_ends is pipe_ends or time.monotonic() - first_request < 2:
+                    self.assertTrue(received.endswith(b"\r\n"), received[-40:])
 
 
 class SharedOpenFileTest(LumetraCase):

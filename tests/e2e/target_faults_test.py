@@ -11,16 +11,9 @@ import tempfile
 import time
 import unittest
 
-from lumetra_run import BANNER, CONVERTING, LumetraCase, abort_message, binary, open_files
+from lumetra_run import BANNER, CONVERTING, LumetraCase, abort_message, binary, numbered_log, open_files
 
 HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
-
-
-def numbered_log(count):
-    """A log of `count` data lines and the whole output it converts to."""
-    lines = b"".join(b"120000;%d.5;230.1;0.98\r\n" % n for n in range(count))
-    records = b"".join(b"$1;1;43200;%d,5;230,1;0,98;0\r\n" % n for n in range(count))
-    return HEADER + lines, records
 
 
 def small_file_systems_possible():

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -230,6 +231,41 @@ TEST(CrtStream, SettingThePositionClearsTheEndOfFileIndicator) {
   EXPECT_EQ(read_all_with_read(stream, 10), "bc");
 }
 
+// The lines at hand after going back to bytes read before: only those that
+// the buffer holds now, also when it has become smaller meanwhile.
+TEST(CrtStream, BufferedLinesAfterSeekingBackStayInTheBuffer) {
+  std::string lines;
+  for (int n = 0; n < 3000; ++n) lines += "line " + std::to_string(1000 + n) + "\n";
+  TempFolder folder;
+  const std::string path = folder.write("lines", lines);
+  constexpr std::size_t buffer = crt_stream_buffer_size;
+  std::string skipped(buffer, '\0');
+  {
+    SCOPED_TRACE("the same buffer, further on");
+    CrtStream stream;
+    ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+    ASSERT_EQ(stream.read(skipped.data(), buffer), buffer);
+    ASSERT_NE(stream.peek(), -1);
+    ASSERT_FALSE(stream.buffered_lines().empty());  // the second buffer's bytes, scanned
+    ASSERT_EQ(stream.set_position(100), 0);
+    ASSERT_EQ(stream.read(skipped.data(), buffer - 100), buffer - 100);
+    const std::string_view at_hand = std::string_view(lines).substr(buffer, 100);
+    EXPECT_EQ(stream.buffered_lines(), at_hand.substr(0, at_hand.rfind('\n') + 1));
+  }
+  {
+    SCOPED_TRACE("a smaller buffer");
+    CrtStream stream;
+    ASSERT_EQ(stream.open(path.c_str(), "rt"), 0);
+    ASSERT_EQ(stream.read(skipped.data(), 10), 10u);
+    ASSERT_FALSE(stream.buffered_lines().empty());  // the rest of the first buffer, scanned
+    ASSERT_EQ(stream.read(skipped.data(), buffer - 10), buffer - 10);
+    ASSERT_EQ(stream.set_buffer_size(crt_stream_smallest_buffer), 0);
+    ASSERT_EQ(stream.set_position(10), 0);
+    ASSERT_NE(stream.peek(), -1);
+    EXPECT_EQ(stream.buffered_lines(), "line 1001\n");
+  }
+}
+
 TEST(CrtStream, OpenFailuresDirectoriesMissingFilesAndUnknownModes) {
   TempFolder folder;
   const std::string directory = folder.root().string();
@@ -347,6 +383,34 @@ TEST(CrtStream, AFileBeingWrittenIsRefusedToAnotherWriter) {
     ASSERT_EQ(writer.close(), 0);
     EXPECT_EQ(child_open(folder, "target", "wb"), std::make_pair(0, std::string()));
   }
+}
+
+// A pipe in packet mode keeps each write apart: every write of lines is one
+// the pipe takes whole and ends with a line, but for a line too long for one.
+TEST(CrtStream, LinesReachAPipeInWritesItTakesWhole) {
+  std::string lines;
+  for (int n = 0; lines.size() < 3 * PIPE_BUF; ++n) lines += "record " + std::to_string(n) + "\r\n";
+  const std::string long_line = std::string(2 * PIPE_BUF, 'x') + "\r\n";
+  lines += long_line + "last\r\n";
+  int ends[2];
+  ASSERT_EQ(::pipe2(ends, O_DIRECT), 0);
+  CrtStream stream;
+  ASSERT_EQ(stream.open(("/dev/fd/" + std::to_string(ends[1])).c_str(), "wb"), 0);
+  ::close(ends[1]);
+  ASSERT_TRUE(stream.write_lines(lines.data(), lines.size()));
+  ASSERT_EQ(stream.close(), 0);
+  std::string received;
+  char packet[4 * PIPE_BUF];
+  while (const ssize_t got = ::read(ends[0], packet, sizeof packet)) {
+    ASSERT_GT(got, 0);
+    const std::string_view write(packet, static_cast<std::size_t>(got));
+    EXPECT_LE(write.size(), PIPE_BUF);
+    const bool in_long_line = long_line.find(write) != std::string::npos;
+    EXPECT_TRUE(write.ends_with('\n') || in_long_line) << write;
+    received += write;
+  }
+  ::close(ends[0]);
+  EXPECT_EQ(received, lines);
 }
 
 // The open file behind a descriptor, as a shell hands it over: read and

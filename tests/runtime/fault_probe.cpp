@@ -14,7 +14,10 @@
 //           error 6; end: the normal end (code 0); endless: records
 //           "record 0000" to "record 9999" over and over, each written in
 //           two pieces, until a signal ends the process; memory: a long
-//           line converted while memory runs out
+//           line converted while memory runs out; growing: a long line
+//           converted while requests are held, whose record makes the
+//           converter's batch grow: there a request comes, and its two
+//           seconds run out before the new block is in place
 // Exits with 100 when the way did not end the process.
 #if !defined(_WIN32)
 #include <sys/resource.h>
@@ -145,6 +148,19 @@ void convert_with_no_memory() {
   (void)converter->convert_line(line);
 }
 
+void wait_for_the_bound() {
+  send_termination_request();
+  for (;;) wait_for_signal();
+}
+
+// A line whose record needs more room than the converter's batch has.
+void grow_until_the_bound() {
+  const std::string line = "120000;" + std::string(2 << 20, '7');
+  const HoldRequests hold;  // as the conversion loop holds them
+  const PausingAllocations pause(wait_for_the_bound);
+  (void)converter->convert_line(line);
+}
+
 #if defined(__aarch64__)
 // ARM's integer division gives 0 for a zero divisor instead of faulting, so
 // the signal the fault would bring is sent instead.
@@ -193,6 +209,8 @@ __attribute__((no_sanitize("undefined"))) void end_the_way(std::string_view way)
     write_records_endlessly();
   } else if (way == "memory") {
     convert_with_no_memory();
+  } else if (way == "growing") {
+    grow_until_the_bound();
   }
 }
 

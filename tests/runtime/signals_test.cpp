@@ -66,6 +66,16 @@ TEST(Signals, RecordsWaitingInTheConverterReachTheTargetOnEveryWayOut) {
   EXPECT_EQ(run.file, converted_records(50));
 }
 
+// The two seconds of a held request run out while the converter grows its
+// batch, its old block already freed: the records waiting in it reach the
+// target all the same.
+TEST(Signals, TheBoundDuringAReallocationWritesTheWaitingRecords) {
+  const FaultProbeRun run = run_fault_probe("lumetra", "growing", "50");
+  EXPECT_EQ(run.exit_code, 13);
+  EXPECT_EQ(run.standard_error, abort_message(13, "\"termination request\" signal", " in lumetra::()"));
+  EXPECT_EQ(run.file, converted_records(50));
+}
+
 TEST(Signals, WithoutModuleTheMessageEndsAfterTheErrorText) {
   const FaultProbeRun run = run_fault_probe("none", "segfault");
   EXPECT_EQ(run.exit_code, 12);

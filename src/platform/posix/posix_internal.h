@@ -1,5 +1,6 @@
 // Shared by the POSIX units: which standard descriptors were closed when the
-// program started, and which file a descriptor is.
+// program started, which file a descriptor is, whether the deadline has
+// come, and what the reads and writes of a descriptor must know of it.
 #pragma once
 
 #include <sys/stat.h>
@@ -17,5 +18,16 @@ namespace lumetra {
 [[nodiscard]] FileIdentity identity_of(int fd, const struct stat& info) noexcept;
 // The identity of the file open on fd; 0 or the errno value.
 [[nodiscard]] int descriptor_identity(int fd, FileIdentity& identity) noexcept;
+
+// True once the time set with arm_deadline has run out (its handler has been
+// called): nothing may wait any longer. Async-signal-safe.
+[[nodiscard]] bool deadline_passed() noexcept;
+
+// The stream opened the descriptor: a socket gets its lines written whole.
+void note_open_descriptor(int fd, bool socket) noexcept;
+// The stream closes the descriptor: a descriptor that system_stop_blocking
+// made non-blocking becomes blocking again, for the others who share its
+// open file. Async-signal-safe.
+void forget_descriptor(int fd) noexcept;
 
 }  // namespace lumetra

@@ -91,9 +91,13 @@ SignalSource source_of(int signal_number, const siginfo_t& info) noexcept {
 
 bool sent_by_this_process(const siginfo_t& info) noexcept { return info.si_code <= 0 && info.si_pid == getpid(); }
 
+volatile std::sig_atomic_t deadline_came = 0;
+
 void deliver_signal(int signal_number, siginfo_t* info, void*) noexcept {
   if (only_from_itself[signal_number] != 0 && !sent_by_this_process(*info)) return;
-  handlers[signal_number](signal_number, source_of(signal_number, *info));
+  const SignalSource source = source_of(signal_number, *info);
+  if (source == SignalSource::Deadline) deadline_came = 1;
+  handlers[signal_number](signal_number, source);
 }
 
 }  // namespace
@@ -125,6 +129,8 @@ void install_signal_handler(int signal_number, SignalHandler handler, WhenIgnore
 }
 
 void arm_deadline(unsigned seconds) noexcept { alarm(seconds); }
+
+bool deadline_passed() noexcept { return deadline_came != 0; }
 
 bool signal_ignored(int signal_number) noexcept {
   struct sigaction action {};

@@ -1,13 +1,12 @@
-// The stream's system calls over POSIX file descriptors.
+// The stream's system calls over POSIX file descriptors; the reads and
+// writes are in descriptor_transfers.cpp.
 #include "platform/stream_calls.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
-#include <csignal>
 #include <string_view>
 
 #include "platform/posix/posix_internal.h"
@@ -15,12 +14,6 @@
 namespace lumetra {
 
 namespace {
-
-// Descriptors that system_stop_blocking made non-blocking. The open file of a
-// duplicated standard stream is shared with the shell and the commands after
-// the run, which get it back blocking when it is closed.
-constexpr int tracked_descriptors = 1024;
-std::array<volatile std::sig_atomic_t, tracked_descriptors> made_non_blocking{};
 
 // Repeats a system call that a signal interrupted. Never used for close():
 // the descriptor is gone after an interrupted close on Linux.
@@ -109,19 +102,8 @@ int system_open(const char* path, OpenFlags flags, SystemFile& file, FileIdentit
   }
   file = fd;
   identity = identity_of(fd, info);
+  note_open_descriptor(fd, identity.socket);
   return 0;
-}
-
-int system_read(SystemFile file, void* buffer, std::size_t size, std::size_t& got) noexcept {
-  const ssize_t n = retry_on_interrupt([&] { return ::read(file, buffer, size); });
-  got = n > 0 ? static_cast<std::size_t>(n) : 0;
-  return n < 0 ? errno : 0;
-}
-
-int system_write(SystemFile file, const void* bytes, std::size_t size, std::size_t& put) noexcept {
-  const ssize_t n = retry_on_interrupt([&] { return ::write(file, bytes, size); });
-  put = n > 0 ? static_cast<std::size_t>(n) : 0;
-  return n < 0 ? errno : 0;
 }
 
 int system_seek(SystemFile file, std::int64_t offset, bool from_end, std::int64_t& position) noexcept {
@@ -154,12 +136,6 @@ int system_truncate(SystemFile file, std::int64_t length) noexcept {
   return retry_on_interrupt([&] { return ::ftruncate(file, static_cast<off_t>(length)); }) == -1 ? errno : 0;
 }
 
-void system_stop_blocking(SystemFile file) noexcept {
-  const int flags = ::fcntl(file, F_GETFL);
-  if (flags == -1 || (flags & O_NONBLOCK) != 0 || ::fcntl(file, F_SETFL, flags | O_NONBLOCK) == -1) return;
-  if (file >= 0 && file < tracked_descriptors) made_non_blocking[file] = 1;
-}
-
 int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_t length) noexcept {
   struct flock range {};
   range.l_type = static_cast<short>(kind == LockKind::Exclusive ? F_WRLCK
@@ -177,11 +153,7 @@ int system_lock(SystemFile file, LockKind kind, std::int64_t offset, std::int64_
 // own, ends with the close. Don't retry close on EINTR: Linux has released
 // the descriptor already.
 int system_close(SystemFile file) noexcept {
-  if (file >= 0 && file < tracked_descriptors && made_non_blocking[file] != 0) {
-    made_non_blocking[file] = 0;
-    const int flags = ::fcntl(file, F_GETFL);
-    if (flags != -1) (void)::fcntl(file, F_SETFL, flags & ~O_NONBLOCK);  // nothing more to do about a failure
-  }
+  forget_descriptor(file);
   return ::close(file) == -1 ? errno : 0;
 }
 

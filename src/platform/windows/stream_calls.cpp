@@ -156,6 +156,9 @@ int system_write(SystemFile file, const void* bytes, std::size_t size, std::size
   return 0;
 }
 
+// Windows pipes give no such promise, and no signal cuts a write short there.
+std::size_t system_atomic_write_size(SystemFile) noexcept { return 0; }
+
 int system_seek(SystemFile file, std::int64_t offset, bool from_end, std::int64_t& position) noexcept {
   LARGE_INTEGER distance{};
   distance.QuadPart = offset;
