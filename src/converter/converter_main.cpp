@@ -9,6 +9,8 @@
 #include "converter/command_line.h"
 #include "converter/progress.h"
 #include "converter/record_converter.h"
+#include "converter/source_lines.h"
+#include "converter/source_note.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
@@ -45,6 +47,7 @@ struct MainState {
   Text current_line;
   std::int32_t record_count = 0;
   RecordConverter converter;
+  SourceLines lines{source_file};
   ConversionProgress progress;
   bool dialogue = true;  // the names are asked for, and the end waits for a key
   std::int32_t target_mode = mode_output;
@@ -136,28 +139,15 @@ bool convert_one(MainState& state, std::string_view line) noexcept {
   return !request_waiting() && !state.converter.target_failed();
 }
 
-// The whole lines at hand in the source's buffer, split here; takes the
-// bytes of the lines converted. False when the conversion must end.
-bool convert_buffered_lines(MainState& state, std::string_view lines) noexcept {
-  std::size_t used = 0;
-  bool go_on = true;
-  while (go_on && used < lines.size()) {
-    const std::size_t lf = lines.find('\n', used);
-    go_on = convert_one(state, buffered_line_text(lines.substr(used, lf - used)));
-    used = lf + 1;
-  }
-  file_skip_buffered(source_file, used);
-  return go_on;
+// Tells the line that stops the conversion, before its error is raised.
+void note_failing_line(const void* lines, std::string_view line) noexcept {
+  note_source_line(static_cast<const SourceLines*>(lines)->number_of(line), line);
 }
 
-// The next line when no whole line is at hand in the buffer; false at the
-// end of the source.
-bool read_next_line(MainState& state, std::string_view& line) noexcept {
-  if (file_take_buffered_line(source_file, line)) return true;
-  if (file_at_end(source_file)) return false;
-  check(file_read_line(source_file, state.current_line), line_read_line);  // a line too long for memory
-  line = state.current_line.view();
-  return true;
+// Tells the line that could not be read, before its error is raised.
+void check_read(std::int32_t result, const SourceLines& lines, std::int32_t line) noexcept {
+  if (result != 0) note_source_line(lines.next_number(), lines.next_start());
+  check(result, line);
 }
 
 // Reads the data lines and converts them, many at a time from the source's
@@ -167,26 +157,22 @@ bool read_next_line(MainState& state, std::string_view& line) noexcept {
 // cannot take more records ends the conversion; closing it reports the loss.
 void convert_lines(MainState& state) noexcept {
   const HoldRequests hold;
-  for (bool go_on = true; go_on;) {
-    const std::string_view lines = file_buffered_lines(source_file);
-    std::string_view line;
-    if (!lines.empty())
-      go_on = convert_buffered_lines(state, lines);
-    else
-      go_on = read_next_line(state, line) && convert_one(state, line);
-  }
+  state.converter.set_line_note(note_failing_line, &state.lines);
+  const std::int32_t read = state.lines.read_data_lines(
+      state.current_line, [&state](std::string_view line) { return convert_one(state, line); });
+  check_read(read, state.lines, line_read_line);  // a line too long for memory
   state.converter.finish();
 }
 
 void convert_all(MainState& state) noexcept {
-  check(file_read_line(source_file, state.current_line), line_read_header);  // the header, never examined
+  check_read(state.lines.read_header(state.current_line), state.lines, line_read_header);  // never examined
   print_text(console, "  Konvertiere...", line_end);
   state.record_count = 0;
   state.progress.start(source_file);
   convert_lines(state);
   state.progress.finish();
   const HoldRequests hold;  // no abort while the target's last bytes are written out
-  check(file_close(source_file), line_close_files);
+  check_read(file_close(source_file), state.lines, line_close_files);  // it could not be read to its end
   check(file_close(target_file), line_close_files);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/standard_streams.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -44,5 +45,11 @@ bool data_on_terminal() noexcept { return data_terminal; }
 bool standard_input_is_terminal() noexcept { return isatty(STDIN_FILENO) != 0; }
 
 bool standard_error_is_terminal() noexcept { return isatty(STDERR_FILENO) != 0; }
+
+int standard_error_columns() noexcept {
+  if (!standard_error_is_terminal()) return 0;
+  winsize size{};
+  return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
 
 }  // namespace lumetra
