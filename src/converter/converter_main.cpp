@@ -7,6 +7,7 @@
 #include "console/key_wait.h"
 #include "console/line_input.h"
 #include "converter/command_line.h"
+#include "converter/log_check.h"
 #include "converter/progress.h"
 #include "converter/record_converter.h"
 #include "converter/source_lines.h"
@@ -78,9 +79,10 @@ void assign_argument_name(Text& name, std::string_view argument) noexcept {
   assign_text(name, text_from_literal(bytes.data(), static_cast<std::int32_t>(bytes.size())));
 }
 
-// The names given as arguments. "-" names standard input as the source;
-// as the target it names standard output, and the console's output then
-// goes to standard error, before anything is shown.
+// The names given as arguments (the source alone for a check). "-" names
+// standard input as the source; as the target it names standard output, and
+// the console's output then goes to standard error, before anything is
+// shown.
 void take_argument_names(MainState& state, const CommandLine& command) noexcept {
   state.dialogue = false;
   if (command.source == standard_stream_argument) {
@@ -88,6 +90,7 @@ void take_argument_names(MainState& state, const CommandLine& command) noexcept 
   } else {
     assign_argument_name(state.source_name, command.source);
   }
+  if (command.form == CommandForm::Check) return;
   if (command.target == standard_stream_argument) {
     assign_text(state.target_name, divert_standard_output());
     state.target_mode = mode_append;  // after what standard output holds, emptying nothing
@@ -196,15 +199,18 @@ void ConverterMain(int argc, char** argv) {
   const char* previous_function = nullptr;
   start_up(argc, argv, &previous_module, &previous_function);
   const CommandLine command = read_command_line(argc, argv);
-  if (command.form != CommandForm::Dialogue && command.form != CommandForm::Names) answer_command_line(command);
+  const bool checking = command.form == CommandForm::Check;
+  if (command.form != CommandForm::Dialogue && command.form != CommandForm::Names && !checking)
+    answer_command_line(command);
   MainState state;
-  if (command.form == CommandForm::Names) take_argument_names(state, command);
+  if (command.form != CommandForm::Dialogue) take_argument_names(state, command);
   show_dialogue(state);
   check(file_open(state.source_name, mode_input, 0, 0, source_file, 0), line_open_source);
-  check(file_open(state.target_name, state.target_mode, 0, 0, target_file, 0), line_open_target);
+  if (!checking) check(file_open(state.target_name, state.target_mode, 0, 0, target_file, 0), line_open_target);
   // Large reads; with a smaller buffer the source is only read in smaller pieces.
   (void)file_set_read_buffer(source_file, source_buffer_size);
   if (file_at_end(source_file)) end_empty_source(state);
+  if (checking) check_log(source_file);
   convert_all(state);
   print_summary(state);
   wait_for_final_key(state);
