@@ -15,7 +15,7 @@ namespace lumetra {
 namespace {
 
 constexpr FileNumber console = 0;
-constexpr std::size_t label_width = 16;  // "  \x9A" "bersprungen: "
+constexpr std::size_t label_width = 16;  // the longest label with its indent and a blank
 
 // One line of the report, built in fixed storage and printed with its line
 // end; what does not fit is cut.
@@ -91,7 +91,8 @@ void print_check_report(const CheckFindings& findings) noexcept {
       .add("%" PRId64 " %s mit der Kopfzeile, daraus %" PRId64 " %s", findings.lines, lines.of(findings.lines),
            findings.records, records.of(findings.records))
       .print();
-  print_listed("\x9A" "bersprungen:", lines, "ohne \";\"", findings.skipped, false);
+  // Octal 232 is 0x9A; "\x9Ab" would take the "b" into the escape.
+  print_listed("\232bersprungen:", lines, "ohne \";\"", findings.skipped, false);
   print_listed("Uhrzeit:", {"Zeit", "Zeiten"}, "nicht hhmmss", findings.times, true);
   print_listed("Werte:", lines, "mit Werten, die keine Zahlen sind", findings.values, false);
   if (findings.error != 0) print_stop(findings);

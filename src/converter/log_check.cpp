@@ -61,20 +61,14 @@ bool numeric_values(std::string_view fields) noexcept {
   bool value_start = true;
   for (const char byte : fields) {
     switch (value_bytes[static_cast<unsigned char>(byte)]) {
-      case Numeral:
-        value_start = false;
-        break;
-      case Blank:
-        break;
-      case Separator:
-        value_start = true;
-        break;
+      case Numeral: value_start = false; break;
+      case Blank: break;
+      case Separator: value_start = true; break;
       case Sign:
         if (!value_start) return false;
         value_start = false;
         break;
-      case Foreign:
-        return false;
+      case Foreign: return false;
     }
   }
   return true;
@@ -168,7 +162,8 @@ bool LogCheck::examine(std::string_view line) noexcept {
 // Counts the line; only the first few are numbered, as the number of a line
 // is found by counting the lines before it.
 void LogCheck::list_line(ListedLines& list, std::string_view line, std::int32_t seconds) const noexcept {
-  if (list.count < static_cast<std::int64_t>(listed_lines)) list.lines[static_cast<std::size_t>(list.count)] = {lines_.number_of(line), seconds};
+  if (list.count < static_cast<std::int64_t>(listed_lines))
+    list.lines[static_cast<std::size_t>(list.count)] = {lines_.number_of(line), seconds};
   ++list.count;
 }
 
