@@ -4,10 +4,12 @@
 # many bytes as lumetra's target written, each byte touched once: what any
 # converter must at least do), cat copying the same file (inside the kernel
 # where it can), dd copying it through a 64 KiB buffer and a mawk script doing
-# the same conversion. Builds lumetra (Release), generates a deterministic log
-# of LINES lines (10 million, about 240 MB, CR LF) once, then times the peers
-# alternately, RUNS times each after one warm-up run, and prints the median
-# times, lumetra's throughput, the ratios and lumetra's peak resident memory.
+# the same conversion, and lumetra --check reading the log without writing.
+# Builds lumetra (Release), generates a deterministic log of LINES lines (10
+# million, about 240 MB, CR LF) once, then times the peers alternately, RUNS
+# times each after one warm-up run, and prints the median times, lumetra's
+# throughput, the ratios and the peak resident memory of the conversion and
+# of the check.
 #
 # Usage: bench/convert_bench.sh [data folder]
 #   With a folder, the log is kept there and reused by later runs; without
@@ -59,7 +61,9 @@ run_pipe() { "$lumetra" - - <"$log" 2>/dev/null | cat >/dev/null; }
 run_cat() { cat "$log" >"$data/cat-out.csv"; }
 run_dd() { dd if="$log" of="$data/dd-out.csv" bs=64K status=none; }
 run_mawk() { mawk -f "$repo/bench/mawk_convert.awk" "$log" >"$data/mawk-out.txt"; }
-peers=(lumetra pipe floor cat dd)
+# lumetra checking the log: the same reading and records, nothing written.
+run_check() { "$lumetra" --check "$log" >/dev/null; }
+peers=(lumetra pipe check floor cat dd)
 command -v mawk >/dev/null && peers+=(mawk)
 
 # Seconds one run of a peer takes, wall clock.
@@ -101,8 +105,9 @@ for peer in "${peers[@]}"; do
   printf '%-8s %8.3f s   (runs: %s)\n' "$peer" "${medians[$peer]}" "${times[$peer]% }"
 done
 awk -v bytes="$bytes" -v own="${medians[lumetra]}" -v cat="${medians[cat]}" -v dd="${medians[dd]}" \
-    -v floor="${medians[floor]}" -v mawk="${medians[mawk]:-0}" 'BEGIN {
+    -v floor="${medians[floor]}" -v mawk="${medians[mawk]:-0}" -v check="${medians[check]}" 'BEGIN {
   printf "lumetra  %8.1f MB/s\n", bytes / 1e6 / own
+  printf "check    %8.2f x lumetra\n", check / own
   printf "ratio    %8.2f x floor\n", own / floor
   printf "ratio    %8.2f x cat\n", own / cat
   printf "ratio    %8.2f x dd\n", own / dd
@@ -113,3 +118,5 @@ if [ "${medians[mawk]:-}" != "" ] && ! cmp -s "$data/mawk-out.txt" "$data/lumetr
 fi
 peak=$(printf '%s\n%s\n' "$log" "$data/lumetra-out.txt" | /usr/bin/time -f %M "$lumetra" 2>&1 >/dev/null | tail -n 1)
 echo "lumetra peak resident memory: $peak KB"
+peak=$(/usr/bin/time -f %M "$lumetra" --check "$log" 2>&1 >/dev/null | tail -n 1)
+echo "check peak resident memory: $peak KB"

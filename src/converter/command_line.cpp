@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <span>
 
 #include "console/line_input.h"
 #include "converter/error_line.h"
@@ -20,11 +21,16 @@ namespace {
 constexpr std::string_view usage_text =
     "Usage: lumetra\n"
     "       lumetra SOURCE TARGET\n"
+    "       lumetra --check SOURCE\n"
     "       lumetra --help | --version\n"
     "\n"
     "Converts a photovoltaic measurement log into fixed-layout records. Without\n"
     "arguments it asks for the source and the target file name in a German\n"
-    "dialogue; with them it converts SOURCE into TARGET without asking.\n";
+    "dialogue; with them it converts SOURCE into TARGET without asking.\n"
+    "--check reads SOURCE and writes nothing: it reports the lines a conversion\n"
+    "would skip or stop at, times that are not hhmmss and values that are no\n"
+    "numbers, and ends with the status the conversion would end with. On a\n"
+    "terminal, a conversion stopped by its source shows the line of the source.\n";
 
 // Only where the standard streams open as files.
 constexpr std::string_view standard_streams_text =
@@ -39,6 +45,8 @@ constexpr std::string_view exit_status_text =
     "error that stopped it, 64 wrong usage, 74 this text could not be written.\n"
     "Manual: ";
 
+constexpr std::string_view check_option = "--check";
+
 constexpr std::string_view usage_hint = "Try 'lumetra --help' for more information.\n";
 
 // "-" alone is a name; the system's own help argument ("/?") is an option.
@@ -49,7 +57,7 @@ bool is_option(std::string_view argument) noexcept {
 CommandLine command_of(CommandForm form, std::string_view first = {}, std::string_view second = {}) noexcept {
   CommandLine command;
   command.form = form;
-  if (form == CommandForm::Names) {
+  if (form == CommandForm::Names || form == CommandForm::Check) {
     command.source = first;
     command.target = second;
   } else {
@@ -64,6 +72,22 @@ CommandLine read_option(std::string_view option) noexcept {
   if (option == "--help" || option == "-h" || option == system_help_argument) return command_of(CommandForm::Help);
   if (option == "--version") return command_of(CommandForm::Version);
   return command_of(CommandForm::UsageError, "unknown option", option);
+}
+
+// The command that the names give, or a usage error: for "-" where the
+// system cannot open the standard streams as files, or for the source "-"
+// on a terminal.
+CommandLine names_command(CommandForm form, std::span<const std::string_view> names) noexcept {
+  for (const std::string_view name : names) {
+    if (name == standard_stream_argument && !standard_streams_have_names()) {
+      return command_of(CommandForm::UsageError, "this system cannot open the standard streams as files:", name);
+    }
+  }
+  if (standard_input_is_terminal() &&
+      (names[0] == standard_stream_argument || file_names_input_terminal(argument_name(names[0])))) {
+    return command_of(CommandForm::UsageError, "standard input is a terminal, not a log:", names[0]);
+  }
+  return command_of(form, names[0], names.size() > 1 ? names[1] : std::string_view());
 }
 
 // Ends the program after the usage or the version went to standard output;
@@ -85,10 +109,13 @@ CommandLine read_command_line(int argc, const char* const* argv) noexcept {
   std::string_view names[2];
   int count = 0;
   bool options_ended = false;
+  bool check = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (!options_ended && argument == "--") {
       options_ended = true;
+    } else if (!options_ended && argument == check_option) {
+      check = true;
     } else if (!options_ended && is_option(argument)) {
       return read_option(argument);
     } else if (count == 2) {
@@ -97,18 +124,14 @@ CommandLine read_command_line(int argc, const char* const* argv) noexcept {
       names[count++] = argument;
     }
   }
+  if (check) {  // the source alone
+    if (count == 0) return command_of(CommandForm::UsageError, "no SOURCE after", check_option);
+    if (count == 2) return command_of(CommandForm::UsageError, "unexpected argument", names[1]);
+    return names_command(CommandForm::Check, {names, 1});
+  }
   if (count == 1) return command_of(CommandForm::UsageError, "no TARGET after", names[0]);
   if (count == 0) return command_of(CommandForm::Dialogue);
-  for (const std::string_view name : names) {
-    if (name == standard_stream_argument && !standard_streams_have_names()) {
-      return command_of(CommandForm::UsageError, "this system cannot open the standard streams as files:", name);
-    }
-  }
-  if (standard_input_is_terminal() &&
-      (names[0] == standard_stream_argument || file_names_input_terminal(argument_name(names[0])))) {
-    return command_of(CommandForm::UsageError, "standard input is a terminal, not a log:", names[0]);
-  }
-  return command_of(CommandForm::Names, names[0], names[1]);
+  return names_command(CommandForm::Names, names);
 }
 
 std::string_view argument_name(std::string_view argument) noexcept {

@@ -1,6 +1,6 @@
 // The command line: without arguments the dialogue asks for the file names;
-// two arguments name the source and the target; --help and --version answer
-// and end.
+// two arguments name the source and the target; --check SOURCE checks a log
+// without converting it; --help and --version answer and end.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,11 @@
 
 namespace lumetra {
 
-enum class CommandForm : std::uint8_t { Dialogue, Names, Help, Version, UsageError };
+enum class CommandForm : std::uint8_t { Dialogue, Names, Check, Help, Version, UsageError };
 
 struct CommandLine {
   CommandForm form = CommandForm::Dialogue;
-  std::string_view source;  // Names: the two arguments as given
+  std::string_view source;  // Names: the two arguments as given; Check: the one
   std::string_view target;
   std::string_view fault;  // UsageError: what is wrong, and the argument it concerns
   std::string_view culprit;
@@ -29,10 +29,11 @@ inline constexpr std::string_view standard_stream_argument = "-";
 // Reads the arguments after the program's name. Options come before the
 // names or among them; "--" ends them, and "-" alone is a name. The first
 // --help (-h, or the system's own help argument such as "/?") or --version
-// decides; an unknown option, a count of names other than 0 or 2, "-" on a
-// system that cannot open the standard streams by a name, or a source that
-// is standard input while that is a terminal (where a log is never typed:
-// "-", /dev/stdin, /dev/tty) is a usage error.
+// decides; --check asks for one name. An unknown option, a count of names
+// other than 0 or 2 (1 with --check), "-" on a system that cannot open the
+// standard streams by a name, or a source that is standard input while that
+// is a terminal (where a log is never typed: "-", /dev/stdin, /dev/tty) is a
+// usage error.
 [[nodiscard]] CommandLine read_command_line(int argc, const char* const* argv) noexcept;
 
 // The name an argument gives, by the rules of a typed name except that

@@ -7,8 +7,11 @@
 #include "console/key_wait.h"
 #include "console/line_input.h"
 #include "converter/command_line.h"
+#include "converter/log_check.h"
 #include "converter/progress.h"
 #include "converter/record_converter.h"
+#include "converter/source_lines.h"
+#include "converter/source_note.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
@@ -47,6 +50,7 @@ struct MainState {
   Text current_line;
   std::int64_t record_count = 0;  // a log may hold more than 2^31 data lines
   RecordConverter converter;
+  SourceLines lines{source_file};
   ConversionProgress progress;
   bool dialogue = true;  // the names are asked for, and the end waits for a key
   std::int32_t target_mode = mode_output;
@@ -77,9 +81,10 @@ void assign_argument_name(Text& name, std::string_view argument) noexcept {
   assign_text(name, text_from_literal(bytes.data(), static_cast<std::int32_t>(bytes.size())));
 }
 
-// The names given as arguments. "-" names standard input as the source;
-// as the target it names standard output, and the console's output then
-// goes to standard error, before anything is shown.
+// The names given as arguments (the source alone for a check). "-" names
+// standard input as the source; as the target it names standard output, and
+// the console's output then goes to standard error, before anything is
+// shown.
 void take_argument_names(MainState& state, const CommandLine& command) noexcept {
   state.dialogue = false;
   if (command.source == standard_stream_argument) {
@@ -87,6 +92,7 @@ void take_argument_names(MainState& state, const CommandLine& command) noexcept 
   } else {
     assign_argument_name(state.source_name, command.source);
   }
+  if (command.form == CommandForm::Check) return;
   if (command.target == standard_stream_argument) {
     assign_text(state.target_name, divert_standard_output());
     state.target_mode = mode_append;  // after what standard output holds, emptying nothing
@@ -150,30 +156,15 @@ bool convert_one(MainState& state, std::string_view line) noexcept {
   return !request_waiting() && !state.converter.target_failed();
 }
 
-// The whole lines at hand in the source's buffer, split here; takes the
-// bytes of the lines converted. False when the conversion must end.
-bool convert_buffered_lines(MainState& state, std::string_view lines) noexcept {
-  std::size_t used = 0;
-  bool go_on = true;
-  while (go_on && used < lines.size()) {
-    const std::size_t lf = lines.find('\n', used);
-    go_on = convert_one(state, buffered_line_text(lines.substr(used, lf - used)));
-    used = lf + 1;
-  }
-  file_skip_buffered(source_file, used);
-  state.progress.look();  // once per buffer of lines
-  return go_on;
+// Tells the line that stops the conversion, before its error is raised.
+void note_failing_line(const void* lines, std::string_view line) noexcept {
+  note_source_line(static_cast<const SourceLines*>(lines)->number_of(line), line);
 }
 
-// The next line when no whole line is at hand in the buffer; false at the
-// end of the source.
-bool read_next_line(MainState& state, std::string_view& line) noexcept {
-  if (file_take_buffered_line(source_file, line)) return true;
-  if (file_at_end(source_file)) return false;
-  check(file_read_line(source_file, state.current_line), line_read_line);  // a line too long for memory
-  line = state.current_line.view();
-  state.progress.look();  // the source was read on: a slow one may bring a line at a time
-  return true;
+// Tells the line that could not be read, before its error is raised.
+void check_read(std::int32_t result, const SourceLines& lines, std::int32_t line) noexcept {
+  if (result != 0) note_source_line(lines.next_number(), lines.next_start());
+  check(result, line);
 }
 
 // Reads the data lines and converts them, many at a time from the source's
@@ -183,25 +174,22 @@ bool read_next_line(MainState& state, std::string_view& line) noexcept {
 // cannot take more records ends the conversion; closing it reports the loss.
 void convert_lines(MainState& state) noexcept {
   const HoldRequests hold;
-  for (bool go_on = true; go_on;) {
-    const std::string_view lines = file_buffered_lines(source_file);
-    std::string_view line;
-    if (!lines.empty())
-      go_on = convert_buffered_lines(state, lines);
-    else
-      go_on = read_next_line(state, line) && convert_one(state, line);
-  }
+  state.converter.set_line_note(note_failing_line, &state.lines);
+  const std::int32_t read = state.lines.read_data_lines(
+      state.current_line, [&state](std::string_view line) { return convert_one(state, line); },
+      [&state] { state.progress.look(); });
+  check_read(read, state.lines, line_read_line);  // a line too long for memory
   state.converter.finish();
 }
 
 void convert_all(MainState& state) noexcept {
-  check(file_read_line(source_file, state.current_line), line_read_header);  // the header, never examined
+  check_read(state.lines.read_header(state.current_line), state.lines, line_read_header);  // never examined
   print_text(console, "  Konvertiere...", line_end);
   state.record_count = 0;
   state.progress.start(source_file);
   convert_lines(state);
   const HoldRequests hold;  // no abort while the target's last bytes are written out
-  check(file_close(source_file), line_close_files);
+  check_read(file_close(source_file), state.lines, line_close_files);  // it could not be read to its end
   check(file_close(target_file), line_close_files);
   state.progress.finish();  // only now: an abort leaves it above its message
 }
@@ -226,17 +214,20 @@ void ConverterMain(int argc, char** argv) {
   const char* previous_function = nullptr;
   start_up(argc, argv, &previous_module, &previous_function);
   const CommandLine command = read_command_line(argc, argv);
-  if (command.form != CommandForm::Dialogue && command.form != CommandForm::Names) answer_command_line(command);
+  const bool checking = command.form == CommandForm::Check;
+  if (command.form != CommandForm::Dialogue && command.form != CommandForm::Names && !checking)
+    answer_command_line(command);
   MainState state;
-  if (command.form == CommandForm::Names) take_argument_names(state, command);
+  if (command.form != CommandForm::Dialogue) take_argument_names(state, command);
   show_dialogue(state);
   check(file_open(state.source_name, mode_input, 0, 0, source_file, 0), line_open_source);
-  open_target(state);
+  if (!checking) open_target(state);
   // Large reads; with a smaller buffer the source is only read in smaller pieces.
   (void)file_set_read_buffer(source_file, source_buffer_size);
   // Empty is a source that ends without a byte; one whose first read fails
   // is converted, and closing it reports the failure.
   if (file_at_end(source_file) && !file_read_failed(source_file)) end_empty_source(state);
+  if (checking) check_log(source_file);
   convert_all(state);
   print_summary(state);
   wait_for_final_key(state);

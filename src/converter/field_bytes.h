@@ -28,6 +28,14 @@ inline constexpr std::array<ByteRole, 256> byte_roles = [] {
   return ~(((difference & low_bits) + low_bits) | difference | low_bits);
 }
 
+// 0x80 in every byte of word that is below limit (at most 0x80), 0 in the
+// others (exact: a byte's low seven bits plus 0x80 - limit never carry).
+[[nodiscard]] constexpr std::uint64_t bytes_below(std::uint64_t word, unsigned char limit) noexcept {
+  constexpr std::uint64_t ones = 0x0101'0101'0101'0101u;
+  constexpr std::uint64_t low_bits = 0x7F7F'7F7F'7F7F'7F7Fu;
+  return ~(((word & low_bits) + ones * (0x80u - limit)) | word | low_bits);
+}
+
 // The number of bytes marked 0x80 by bytes_equal: the multiplication adds
 // the marks of all bytes up into the top byte.
 [[nodiscard]] constexpr std::int32_t count_marked_bytes(std::uint64_t marks) noexcept {

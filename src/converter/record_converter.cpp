@@ -180,7 +180,7 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
     if (found == std::string_view::npos) return false;
     const Outcome outcome = make_record(line, line.data() + found);
     if (outcome.failed_line != 0 || outcome.no_memory) [[unlikely]] {
-      fail_line(outcome);
+      fail_line(line, outcome);
       return false;
     }
     size = outcome.record.size();
@@ -193,8 +193,9 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
 // A line that makes no record ends the process: the index check before a
 // byte stored in a fifth field fails, or the record gets no memory. The
 // records before the line are complete in the target first.
-void RecordConverter::fail_line(const Outcome& outcome) noexcept {
+void RecordConverter::fail_line(std::string_view line, const Outcome& outcome) noexcept {
   finish();
+  if (line_note_ != nullptr) line_note_(line_note_context_, line);
   const ErrorTarget target =
       outcome.no_memory
           ? raise_runtime_error(error_code(RuntimeError::OutOfMemory), line_store_byte, module_name, nullptr, nullptr)

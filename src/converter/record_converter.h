@@ -43,6 +43,13 @@ class RecordConverter {
   // true from then on.
   void finish() noexcept;
   [[nodiscard]] bool target_failed() const noexcept { return target_failed_; }
+  // A line that ends the process in convert_line is handed to
+  // note(context, line) first, before its error is raised.
+  using LineNote = void (*)(const void* context, std::string_view line) noexcept;
+  void set_line_note(LineNote note, const void* context) noexcept {
+    line_note_ = note;
+    line_note_context_ = context;
+  }
 
   // What convert_line makes of a data line, without keeping or raising
   // anything: the record's bytes, or for a fifth field with content the
@@ -64,7 +71,7 @@ class RecordConverter {
   Outcome make_record(std::string_view line, const char* separator) noexcept;
   Outcome finish_record(char* out, std::int32_t fields) noexcept;
   [[nodiscard, gnu::noinline]] bool reserve_output(std::size_t size) noexcept;
-  void fail_line(const Outcome& outcome) noexcept;
+  void fail_line(std::string_view line, const Outcome& outcome) noexcept;
   void write_waiting_records() noexcept;
   static void write_at_exit() noexcept;
 
@@ -75,6 +82,8 @@ class RecordConverter {
   std::size_t output_size_ = 0;
   std::size_t waiting_ = 0;  // bytes of whole records at the start of output_
   bool target_failed_ = false;
+  LineNote line_note_ = nullptr;
+  const void* line_note_context_ = nullptr;
 };
 
 }  // namespace lumetra

@@ -110,6 +110,12 @@ class CrtStream {
   // view lives until the next operation on the stream.
   [[nodiscard]] std::string_view buffered_lines() noexcept;
   void skip_buffered(std::size_t count) noexcept;
+  // The bytes read ahead into the buffer and not delivered yet, as the file
+  // holds them (text mode not applied); empty when there are none. The view
+  // lives until the next operation on the stream.
+  [[nodiscard]] std::string_view unread_bytes() const noexcept {
+    return direction_ == Direction::Reading ? std::string_view(buffer_.get() + pos_, end_ - pos_) : std::string_view();
+  }
   // The byte the next read would deliver, without taking it; -1 at the end
   // of the input or on a failure.
   int peek() noexcept;

@@ -34,5 +34,9 @@ namespace lumetra {
 // True when standard input or standard error is a terminal (a console).
 [[nodiscard]] bool standard_input_is_terminal() noexcept;
 [[nodiscard]] bool standard_error_is_terminal() noexcept;
+// The width in columns of the terminal (the console window) that standard
+// error writes to; 0 when standard error is not a terminal, 80 when its
+// width cannot be had.
+[[nodiscard]] int standard_error_columns() noexcept;
 
 }  // namespace lumetra

@@ -1,6 +1,7 @@
 // The error context, raising, index checks and the abort message.
 #include "runtime/runtime_error.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/process.h"
@@ -35,6 +36,8 @@ ErrorContext context;
 char abort_message[abort_message_size];
 std::size_t pending_length = 0;
 bool pending = false;
+char abort_note[abort_message_size];
+std::size_t note_length = 0;
 
 // Appends to a fixed buffer, keeping room for the terminating zero; what does
 // not fit is cut.
@@ -109,6 +112,7 @@ void reset_error_context() noexcept {
   context = ErrorContext{};
   pending = false;
   pending_length = 0;
+  note_length = 0;
 }
 
 // ---- Raising ---------------------------------------------------------------
@@ -200,10 +204,16 @@ void terminate_with_code(std::int32_t code) noexcept {
   exit_process(code);
 }
 
+void keep_abort_note(std::string_view note) noexcept {
+  note_length = std::min(note.size(), abort_message_size - 1);
+  std::copy_n(note.data(), note_length, abort_note);
+}
+
 void write_pending_abort_message() noexcept {
   if (!pending) return;
   pending = false;  // written exactly once
   write_standard_error({abort_message, pending_length});
+  if (note_length != 0) write_standard_error({abort_note, note_length});
 }
 
 std::string_view pending_abort_message() noexcept {

@@ -99,7 +99,14 @@ std::size_t compose_abort_message(char* buffer, std::int32_t number, std::int32_
                                   const char* function) noexcept;
 // Ends the process through the exit handlers with the code.
 [[noreturn]] void terminate_with_code(std::int32_t code) noexcept;
-// Writes the pending abort message, if any, to standard error, unchanged.
+// Keeps a line that follows the pending abort message, such as the place in
+// the source that stopped the program; the caller composes it (ended by its
+// line end) in normal code before raising the error, and only when it is to
+// be shown. Copied into fixed storage and cut at abort_message_size - 1
+// bytes; a later call replaces it.
+void keep_abort_note(std::string_view note) noexcept;
+// Writes the pending abort message, if any, to standard error, unchanged,
+// and after it the kept note.
 void write_pending_abort_message() noexcept;
 // The pending message, empty when none.
 [[nodiscard]] std::string_view pending_abort_message() noexcept;

@@ -29,8 +29,9 @@ class OptionTest(LumetraCase):
                 result = self.run_arguments(option)
                 self.assertEqual((result.code, result.stderr), (0, b""))
                 self.assertTrue(result.stdout.startswith(b"Usage: lumetra\n"), result.stdout)
-                for part in [b"lumetra SOURCE TARGET", b"--version", b"standard input", b"standard output",
-                             b"1 to 15 the runtime", b"64 wrong usage", b"man lumetra", b"(/dev/stdout) is"]:
+                for part in [b"lumetra SOURCE TARGET", b"lumetra --check SOURCE", b"--version", b"standard input",
+                             b"standard output", b"1 to 15 the runtime", b"64 wrong usage", b"man lumetra",
+                             b"(/dev/stdout) is"]:
                     self.assertIn(part, result.stdout)
         self.assertEqual(self.run_arguments("a.csv", "--help", "b.txt").stdout, result.stdout)
 
@@ -56,6 +57,8 @@ class OptionTest(LumetraCase):
             (["--verbose", "a.csv", "b.txt"], b"lumetra: unknown option '--verbose'\n"),
             (["a.csv"], b"lumetra: no TARGET after 'a.csv'\n"),
             (["a.csv", "b.txt", "c.txt"], b"lumetra: unexpected argument 'c.txt'\n"),
+            (["--check"], b"lumetra: no SOURCE after '--check'\n"),
+            (["a.csv", "--check", "b.txt"], b"lumetra: unexpected argument 'b.txt'\n"),
         ]
         for arguments, line in cases:
             with self.subTest(arguments=arguments):

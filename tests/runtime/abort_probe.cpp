@@ -2,7 +2,8 @@
 // message and the exit code.
 // Usage: abort_probe MODULE FUNCTION OPERATION [ARGUMENT...], "-" naming none
 //   raise NUMBER LINE [MODULE] | index I | offset O | retry | continue |
-//   resume FIRST SECOND (a handled error, then two of retry or continue)
+//   resume FIRST SECOND (a handled error, then two of retry or continue) |
+//   note TEXT NUMBER LINE (TEXT kept to follow the message, then raise)
 // Exits with 100 when the operation did not abort.
 #include <cstdlib>
 #include <string_view>
@@ -23,6 +24,9 @@ void run(std::string_view operation, char** arguments) {
   if (operation == "raise") {
     // Without a MODULE argument arguments[2] is the null that ends argv.
     (void)raise_runtime_error(number(0), number(1), arguments[2], nullptr, nullptr);
+  } else if (operation == "note") {
+    keep_abort_note(arguments[0]);
+    run("raise", arguments + 1);
   } else if (operation == "index") {
     (void)check_index(number(0), 1, 4, 33, "lumetra");
   } else if (operation == "offset") {

@@ -77,6 +77,9 @@ TEST(RuntimeError, AbortMessagesAndExitCodes) {
       {{"lumetra", "", "continue"}, start + "5 (illegal resume)" + in_main, 5},
       {{"lumetra", "", "resume", "retry", "continue"}, start + "5 (illegal resume)" + in_main, 5},
       {{"lumetra", "", "resume", "continue", "retry"}, start + "5 (illegal resume)" + in_main, 5},
+      {{"lumetra", "", "note", "  Zeile 7\r\n", "6", "44"},
+       start + bounds + "44 of lumetra::()\r\n\r\n  Zeile 7\r\n",
+       6},
       {{"lumetra", "", "index", "4"}, "", 100}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments).substr(0, 80));

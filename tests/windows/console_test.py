@@ -201,6 +201,12 @@ class WineConsoleTest(PaneTest):
                 self.assertEqual(self.read("result.txt").decode().splitlines(), rows + ["end 1F"])
                 pane.close()
 
+    def test_the_source_line_follows_an_abort_message_in_the_console(self):
+        self.write_file("source.csv", "Zeit\r\n1;2;3;4\r\n5;6;7;8;9\tx\r\n")
+        pane = self.start("env LANG=C.UTF-8 %s %s source.csv out.txt" % (RUNNER, shlex.quote(BINARY)))
+        self.assertEqual(pane.wait_for_exit(START_LIMIT), 6)
+        self.assertIn("\n\n  Zeile 3 der Quelldatei: 5;6;7;8;9\\x09x\n", pane.screen())
+
     # ---- Ending a conversion from outside ------------------------------------------
 
     def write_large_log(self):

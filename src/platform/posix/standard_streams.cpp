@@ -3,6 +3,7 @@
 #include "platform/standard_streams.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -52,5 +53,11 @@ bool names_standard_input_terminal(const char* path) noexcept {
 bool standard_input_is_terminal() noexcept { return isatty(STDIN_FILENO) != 0; }
 
 bool standard_error_is_terminal() noexcept { return isatty(STDERR_FILENO) != 0; }
+
+int standard_error_columns() noexcept {
+  if (!standard_error_is_terminal()) return 0;
+  winsize size{};
+  return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
 
 }  // namespace lumetra

@@ -30,4 +30,11 @@ bool standard_input_is_terminal() noexcept { return is_console(STD_INPUT_HANDLE)
 
 bool standard_error_is_terminal() noexcept { return is_console(STD_ERROR_HANDLE); }
 
+int standard_error_columns() noexcept {
+  if (!standard_error_is_terminal()) return 0;
+  ::CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info) == 0) return 80;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 }  // namespace lumetra
