@@ -4,6 +4,7 @@
 
 #include <array>
 #include <mutex>
+#include <new>
 
 #include "console/key_wait.h"
 
@@ -58,7 +59,8 @@ class KeyBuffer {
 // Never destroyed: the console's close handler may add a key from its own
 // thread while the exit handlers and static destructors run.
 KeyBuffer& key_buffer() noexcept {
-  static KeyBuffer* const buffer = new KeyBuffer;
+  alignas(KeyBuffer) static unsigned char storage[sizeof(KeyBuffer)];
+  static KeyBuffer* const buffer = new (storage) KeyBuffer;
   return *buffer;
 }
 
