@@ -5,21 +5,12 @@ arguments (compared with the run that reads them from standard input), and
 import contextlib
 import gzip
 import os
-import re
 import subprocess
 
-from lumetra_run import (BANNER, CONVERTING, LumetraCase, abort_message,
-                         command, finished_output)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, LOG, RECORDS, RUNNER, LumetraCase, abort_message, command,
+                             finished_output, project_version)
 
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
-LOG = HEADER + b"081530;12.5;230.1;0.98\r\n120000;1;2;3\r\n235959;4;5;6\r\n"
-RECORDS = b"$1;1;29730;12,5;230,1;0,98;0\r\n$1;1;43200;1;2;3;0\r\n$1;1;86399;4;5;6;0\r\n"
 USAGE_HINT = b"Try 'lumetra --help' for more information.\n"
-
-
-def project_version():
-    with open(os.path.join(os.environ["LUMETRA_SOURCE_DIR"], "CMakeLists.txt"), "rb") as file:
-        return re.search(rb"project\(lumetra VERSION ([0-9.]+)", file.read()).group(1)
 
 
 class OptionTest(LumetraCase):
@@ -36,13 +27,13 @@ class OptionTest(LumetraCase):
         self.assertEqual(self.run_arguments("a.csv", "--help", "b.txt").stdout, result.stdout)
 
     def test_version_is_the_project_version(self):
-        self.assert_run(self.run_arguments("--version"), b"lumetra " + project_version() + b"\n")
+        self.assert_run(self.run_arguments("--version"), b"lumetra %s\n" % project_version().encode())
 
     def test_help_and_version_that_cannot_be_written_are_an_output_error(self):
         ways = []
         if os.path.exists("/dev/full"):
             ways.append(("full disk", lambda: open("/dev/full", "wb"), None))
-        if not os.environ.get("LUMETRA_RUNNER"):  # under wine the descriptor closed would be wine's own
+        if not RUNNER:  # under wine the descriptor closed would be wine's own
             ways.append(("closed", lambda: contextlib.nullcontext(None), lambda: os.close(1)))
         for option in ["--help", "--version"]:
             for way, output, prepare in ways:

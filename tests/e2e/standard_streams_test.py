@@ -11,12 +11,9 @@ import subprocess
 import threading
 import time
 
-from lumetra_run import (BANNER, CONVERTING, INTERRUPT, LumetraCase, abort_message, command, finished_output,
-                         numbered_log, wait_until_taken, wait_until_waiting)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, INTERRUPT, LOG, RECORDS, LumetraCase, abort_message, command,
+                             finished_output, numbered_log, wait_until_stalled, wait_until_taken, wait_until_waiting)
 
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
-LOG = HEADER + b"081530;12.5;230.1;0.98\r\n120000;1;2;3\r\n235959;4;5;6\r\n"
-RECORDS = b"$1;1;29730;12,5;230,1;0,98;0\r\n$1;1;43200;1;2;3;0\r\n$1;1;86399;4;5;6;0\r\n"
 
 
 def receive_all(connection, into):
@@ -187,7 +184,7 @@ class SharedOpenFileTest(LumetraCase):
             process = subprocess.Popen([*command(), "source.csv", "-"], cwd=self.folder, stdout=writing,
                                        stderr=subprocess.DEVNULL)
             self.addCleanup(process.kill)
-            time.sleep(1)  # the pipe fills and the run waits for its reader
+            wait_until_stalled(process, reading)
             process.send_signal(signal.SIGTERM)
             self.assertEqual(process.wait(timeout=60), 13)
             self.assertFalse(fcntl.fcntl(writing, fcntl.F_GETFL) & os.O_NONBLOCK)
