@@ -76,8 +76,8 @@ def long_line_log():
 BOTH_WAYS = [
     ("sample", SAMPLE.read_bytes(), 0, 1440, 0),
     ("header only, no line end", b"Zeit;Leistung", 0, 0, 0),
-    ("a late fifth field beyond the first buffer", HEADER + logger_lines(60000) + lines(b"1;2;3;4;.5") + logger_lines(2), 6, 60000,
-     60002),
+    ("a late fifth field beyond the first buffer", HEADER + logger_lines(60000) + lines(b"1;2;3;4;.5") + logger_lines(2),
+     6, 60000, 60002),
     ("a line of 2 MB read on its own before it",
      HEADER + logger_lines(10) + lines(b"1;" + b"8" * 2_000_000) + logger_lines(10) + lines(b"1;2;3;4;x"), 6, 21, 23),
     ("lone CR, CR LF, LF and zero bytes in lines",

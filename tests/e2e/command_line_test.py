@@ -7,8 +7,8 @@ import gzip
 import os
 import subprocess
 
-from lumetra_harness import (BANNER, CONVERTING, HEADER, LOG, RECORDS, RUNNER, LumetraCase, abort_message, command,
-                             finished_output, project_version)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, LOG, RECORDS, RUNNER, LumetraCase, abort_message, closing,
+                             command, finished_output, project_version)
 
 USAGE_HINT = b"Try 'lumetra --help' for more information.\n"
 
@@ -34,7 +34,7 @@ class OptionTest(LumetraCase):
         if os.path.exists("/dev/full"):
             ways.append(("full disk", lambda: open("/dev/full", "wb"), None))
         if not RUNNER:  # under wine the descriptor closed would be wine's own
-            ways.append(("closed", lambda: contextlib.nullcontext(None), lambda: os.close(1)))
+            ways.append(("closed", lambda: contextlib.nullcontext(None), closing(1)))
         for option in ["--help", "--version"]:
             for way, output, prepare in ways:
                 with self.subTest(option=option, output=way), output() as stdout:
@@ -166,5 +166,5 @@ class StandardStreamsTest(LumetraCase):
     def test_without_standard_error_the_dialogue_stays_out_of_the_records(self):
         self.write("source.csv", LOG)
         completed = subprocess.run([*command(), "source.csv", "-"], cwd=self.folder, stdin=subprocess.DEVNULL,
-                                   capture_output=True, preexec_fn=lambda: os.close(2), timeout=120, check=False)
+                                   capture_output=True, preexec_fn=closing(2), timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout), (0, RECORDS))

@@ -6,7 +6,7 @@ import os
 import subprocess
 import unittest
 
-from lumetra_harness import (BANNER, CONVERTING, EMPTY_SOURCE, HEADER, RUNNER, LumetraCase, abort_message,
+from lumetra_harness import (BANNER, CONVERTING, EMPTY_SOURCE, HEADER, RUNNER, LumetraCase, abort_message, closing,
                              finished_output)
 
 
@@ -28,11 +28,6 @@ WORKED_EXAMPLES = [
     (b"Datum Uhrzeit", None),
     (b"", None),
 ]
-
-
-def close_output_streams():
-    os.close(1)
-    os.close(2)
 
 
 class RecordTest(LumetraCase):
@@ -89,7 +84,7 @@ class MainFlowTest(LumetraCase):
             with self.subTest(code=code):
                 self.write("source.csv", source)
                 result = self.run_names(b"source.csv\ntarget.txt\n", stdout=subprocess.DEVNULL,
-                                        preexec_fn=close_output_streams)
+                                        preexec_fn=closing(1, 2))
                 self.assertEqual(result.code, code)
                 self.assertEqual(self.read("target.txt"), records)
                 self.assertEqual(self.read("source.csv"), source)

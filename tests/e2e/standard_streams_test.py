@@ -11,8 +11,9 @@ import subprocess
 import threading
 import time
 
-from lumetra_harness import (BANNER, CONVERTING, HEADER, INTERRUPT, LOG, RECORDS, LumetraCase, abort_message, command,
-                             finished_output, numbered_log, wait_until_stalled, wait_until_taken, wait_until_waiting)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, INTERRUPT, LOG, RECORDS, LumetraCase, abort_message, closing,
+                             command, finished_output, numbered_log, wait_until_stalled, wait_until_taken,
+                             wait_until_waiting)
 
 
 
@@ -193,19 +194,15 @@ class SharedOpenFileTest(LumetraCase):
             os.close(writing)
 
 
-def close_descriptor(number):
-    return lambda: os.close(number)
-
-
 class ClosedStreamTest(LumetraCase):
     """A closed standard stream holds no log and takes no records: "-" then
     names no file, as an empty name does."""
 
     def test_a_closed_stream_is_no_source_and_no_target(self):
         self.write("source.csv", LOG)
-        result = self.run_arguments("-", "target.txt", stdin=None, preexec_fn=close_descriptor(0))
+        result = self.run_arguments("-", "target.txt", stdin=None, preexec_fn=closing(0))
         self.assert_run(result, BANNER, 2, abort_message(2, 16))
         self.assertFalse((self.folder / "target.txt").exists())
 
-        result = self.run_arguments("source.csv", "-", stdout=None, preexec_fn=close_descriptor(1))
+        result = self.run_arguments("source.csv", "-", stdout=None, preexec_fn=closing(1))
         self.assert_run(result, None, 2, BANNER + abort_message(2, 17))

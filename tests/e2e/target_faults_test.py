@@ -10,8 +10,8 @@ import subprocess
 import tempfile
 import unittest
 
-from lumetra_harness import (BANNER, CONVERTING, HEADER, LumetraCase, abort_message, command, numbered_log, open_files,
-                             wait_until)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, LumetraCase, abort_message, closing, command, numbered_log,
+                             open_files, wait_until)
 
 
 
@@ -54,11 +54,6 @@ class FullTargetTest(LumetraCase):
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
                          (3, BANNER + CONVERTING, abort_message(3, 58)))
         self.assert_whole_records(self.read("target.txt"), records, 100 * 1024)
-
-
-def close_standard_output_and_error():
-    os.close(1)
-    os.close(2)
 
 
 class TargetInUseTest(LumetraCase):
@@ -198,7 +193,7 @@ class TargetInUseTest(LumetraCase):
         self.assert_run(self.run_arguments("source.csv", "/dev/null", stdout=subprocess.DEVNULL), None)
 
     def test_closed_standard_descriptors_are_never_the_files(self):
-        process, source, records = self.start_long_run(close_standard_output_and_error, stdout=subprocess.DEVNULL)
+        process, source, records = self.start_long_run(closing(1, 2), stdout=subprocess.DEVNULL)
         numbers = open_files(process.pid)
         self.assertGreater(int(numbers.get(str(self.folder / "long.csv"), 0)), 2, numbers)
         self.assertGreater(int(numbers.get(str(self.folder / "target.txt"), 0)), 2, numbers)

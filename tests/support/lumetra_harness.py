@@ -178,6 +178,12 @@ def wait_until_waiting(process):
                interval=0.001)
 
 
+def closing(*descriptors):
+    """What a child process runs before the program (preexec_fn) to start
+    it with these descriptors closed."""
+    return lambda: [os.close(descriptor) for descriptor in descriptors]
+
+
 def pipe_bytes(descriptor):
     """The bytes that wait in a pipe or a socket to be read."""
     return struct.unpack("i", fcntl.ioctl(descriptor, termios.FIONREAD, b"\0\0\0\0"))[0]
