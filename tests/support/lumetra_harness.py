@@ -342,18 +342,23 @@ class Pane:
     as it was."""
 
     def __init__(self, folder, shell_command=None, columns=80, rows=25):
-        self.socket = "lumetra-test-%d-%d" % (os.getpid(), id(self))
-        self.exit_file = os.path.join(tempfile.mkdtemp(prefix="lumetra-pane-"), "code")
+        self.state = tempfile.mkdtemp(prefix="lumetra-pane-")
+        self.exit_file = os.path.join(self.state, "code")
         self.tmux("-f", "/dev/null", "new-session", "-d", "-s", "main", "-x", str(columns), "-y", str(rows),
                   "-c", str(folder), "%s; echo $? > %s; exec sleep 3600" % (shell_command or program(), self.exit_file))
 
     def tmux(self, *arguments):
-        return subprocess.run([TMUX, "-u", "-L", self.socket, *arguments], check=True, capture_output=True,
-                              text=True).stdout
+        """Runs a tmux command on this pane's server, whose socket is a file
+        of its own."""
+        done = subprocess.run([TMUX, "-u", "-S", os.path.join(self.state, "socket"), *arguments], capture_output=True,
+                              text=True)
+        if done.returncode != 0:
+            raise AssertionError("tmux %s: %s" % (" ".join(arguments), done.stderr))
+        return done.stdout
 
     def close(self):
-        subprocess.run([TMUX, "-L", self.socket, "kill-server"], capture_output=True)
-        shutil.rmtree(os.path.dirname(self.exit_file), ignore_errors=True)
+        subprocess.run([TMUX, "-S", os.path.join(self.state, "socket"), "kill-server"], capture_output=True)
+        shutil.rmtree(self.state, ignore_errors=True)
 
     # ---- Typing and the terminal's size ----------------------------------------
 
