@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "converter/record_converter.h"
-#include "converter/step_by_step_conversion.h"
 #include "fuzz_support.h"
-#include "text/text_from_bytes.h"
+#include "support/step_by_step_conversion.h"
+#include "support/text_from_bytes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumetra;

@@ -6,8 +6,8 @@
 
 #include "console/console_internal.h"
 #include "files/file_slots.h"
-#include "platform/console_batch.h"
 #include "runtime/runtime_error.h"
+#include "system/console_batch.h"
 
 namespace lumetra {
 namespace {

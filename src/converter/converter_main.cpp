@@ -15,12 +15,12 @@
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
-#include "platform/process.h"
-#include "platform/console_window.h"
-#include "platform/standard_streams.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
+#include "system/console_window.h"
+#include "system/process.h"
+#include "system/standard_streams.h"
 #include "text/numeric_text.h"
 
 namespace lumetra {

@@ -10,10 +10,10 @@
 #include <string_view>
 
 #include "converter/check_report.h"
-#include "converter/field_bytes.h"
 #include "converter/record_converter.h"
 #include "converter/source_lines.h"
-#include "converter/time_field.h"
+#include "records/field_bytes.h"
+#include "records/time_field.h"
 #include "runtime/runtime_error.h"
 #include "text/text.h"
 
@@ -125,7 +125,8 @@ void LogCheck::read() noexcept {
   if (header != 0) {
     stop_unread(header);
   } else {
-    const std::int32_t read = lines_.read_data_lines(current_, [this](std::string_view line) { return examine(line); }, [] {});
+    const std::int32_t read = lines_.read_data_lines(
+        current_, [this](std::string_view line) { return examine(line); }, [] {});
     if (read != 0) stop_unread(read);
   }
   // A read that failed ends the source as it ends the conversion; the

@@ -8,16 +8,16 @@
 #include <cstring>
 #include <utility>
 
-#include "converter/field_bytes.h"
-#include "converter/plain_record.h"
-#include "converter/time_field.h"
 #include "files/file_slots.h"
 #include "files/print_output.h"
-#include "platform/crt_number.h"
-#include "platform/memory.h"
+#include "records/field_bytes.h"
+#include "records/plain_record.h"
+#include "records/time_field.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
+#include "system/memory.h"
+#include "text/decimal.h"
 
 namespace lumetra {
 namespace {

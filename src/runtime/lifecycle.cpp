@@ -4,9 +4,9 @@
 #include "console/console_output.h"
 #include "files/file_exit.h"
 #include "files/file_slots.h"
-#include "platform/process.h"
-#include "platform/processor.h"
 #include "runtime/runtime_error.h"
+#include "system/process.h"
+#include "system/processor.h"
 #include "text/text.h"
 
 namespace lumetra {

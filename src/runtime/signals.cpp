@@ -10,11 +10,11 @@
 #include <csignal>
 
 #include "files/file_exit.h"
-#include "platform/console_signals.h"
-#include "platform/process.h"
-#include "platform/terminal_mode.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
+#include "system/console_signals.h"
+#include "system/process.h"
+#include "system/terminal_mode.h"
 
 namespace lumetra {
 namespace {

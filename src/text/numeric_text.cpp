@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cstring>
 
-#include "platform/crt_number.h"
-#include "platform/memory.h"
+#include "system/memory.h"
+#include "text/decimal.h"
 
 namespace lumetra {
 namespace {

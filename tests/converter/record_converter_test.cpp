@@ -7,9 +7,9 @@
 #include <random>
 #include <string>
 
-#include "converter/step_by_step_conversion.h"
+#include "support/step_by_step_conversion.h"
+#include "support/text_from_bytes.h"
 #include "text/text.h"
-#include "text/text_from_bytes.h"
 
 namespace lumetra {
 namespace {

@@ -32,11 +32,11 @@
 #include "converter/record_converter.h"
 #include "files/file_slots.h"
 #include "files/print_output.h"
-#include "platform/memory.h"
-#include "platform/process.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
+#include "system/memory.h"
+#include "system/process.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN

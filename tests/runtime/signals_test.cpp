@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "fault_probe_runner.h"
-#include "platform/process.h"
+#include "system/process.h"
 
 namespace lumetra {
 namespace {
