@@ -12,6 +12,7 @@
 #include "converter/record_converter.h"
 #include "converter/source_lines.h"
 #include "converter/source_note.h"
+#include "files/file_exit.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
@@ -64,7 +65,12 @@ void check(std::int32_t result, std::int32_t line) noexcept {
   if (target != nullptr) target();
 }
 
+// The files and the console register their start and end with the runtime
+// before it starts: their state is cleared at its first initialisation, and
+// its exit step closes the files.
 void start_up(int argc, char** argv, const char** previous_module, const char** previous_function) noexcept {
+  register_file_exit_steps();
+  register_console_steps();
   run_global_initialisation();
   *previous_module = set_error_module(module_name);
   *previous_function = set_error_function("");

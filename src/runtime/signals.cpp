@@ -9,7 +9,6 @@
 #include <array>
 #include <csignal>
 
-#include "files/file_exit.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "system/console_signals.h"
@@ -54,7 +53,7 @@ void carry_out(int signal_number) noexcept {
 void end_at_once() noexcept {
   if (ending_at_once != 0) return;
   ending_at_once = 1;
-  stop_blocking_files();
+  stop_blocking_everywhere();
   std::int32_t code = chosen_code;
   if (pending_abort_message().empty() && first_request != 0) {
     code = error_of(first_request);

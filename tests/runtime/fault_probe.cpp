@@ -30,6 +30,7 @@
 #include <string_view>
 
 #include "converter/record_converter.h"
+#include "files/file_exit.h"
 #include "files/file_slots.h"
 #include "files/print_output.h"
 #include "runtime/lifecycle.h"
@@ -219,6 +220,7 @@ __attribute__((no_sanitize("undefined"))) void end_the_way(std::string_view way)
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 5) return 101;
   output_path = argv[1];
+  register_file_exit_steps();  // the exit step closes the files, as in the converter's start-up
   run_global_initialisation();
   if (std::string_view(argv[2]) == "lumetra") {
     (void)set_error_module("lumetra");
