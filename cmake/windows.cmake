@@ -21,10 +21,9 @@ target_include_directories(lumetra_windows_console PUBLIC ${src})
 set(host ${src}/console_host)
 lumetra_layer(console_host
   SOURCES ${host}/code_page_850.cpp ${host}/console_model.cpp ${host}/input_decoder.cpp ${host}/key_layout.cpp
-    ${host}/terminal_charset.cpp ${host}/terminal_renderer.cpp
+    ${host}/terminal_charset.cpp ${host}/terminal_renderer.cpp ${host}/typed_names.cpp
   LINKS lumetra_system)
-add_library(lumetra_emulated_console OBJECT ${host}/console_api.cpp ${host}/console_host.cpp ${host}/key_map.cpp
-  ${src}/system/posix/descriptors.cpp)
+add_library(lumetra_emulated_console OBJECT ${host}/console_api.cpp ${host}/console_host.cpp ${host}/key_map.cpp)
 target_include_directories(lumetra_emulated_console PUBLIC ${src})
 
 # lumetra_windows_program(<target>): the program on the real console, entered

@@ -2,9 +2,6 @@
 // host's lock, let the host show the result.
 #include "system/console_api.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <span>
 
 #include "console_host/console_host.h"
@@ -24,7 +21,7 @@ bool is_console(ConsoleHost& host, HANDLE handle, DWORD side) noexcept {
 // dialogue beside records shown there) shows the code page 850 bytes above
 // 0x7F as the terminal's characters, as the renderer does; the other bytes,
 // and all redirected output, go out as they are. Returns the count taken.
-ssize_t write_to_terminal(int fd, std::string_view bytes) noexcept {
+std::ptrdiff_t write_to_terminal(int fd, std::string_view bytes) noexcept {
   const TerminalCharset& charset = TerminalCharset::for_locale();
   char shown[1024];
   std::size_t used = 0;
@@ -38,7 +35,7 @@ ssize_t write_to_terminal(int fd, std::string_view bytes) noexcept {
     text.copy(shown + used, text.size());
     used += text.size();
   }
-  return write_all(fd, {shown, used}) ? static_cast<ssize_t>(bytes.size()) : -1;
+  return write_all(fd, {shown, used}) ? static_cast<std::ptrdiff_t>(bytes.size()) : -1;
 }
 
 // One console call: operation(host) under the lock, framed by the host.
@@ -173,8 +170,8 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
   if (written != nullptr) *written = 0;
   const int fd = handle_fd(handle);
   if (fd < 0 || (bytes == nullptr && count > 0)) return FALSE;
-  const ssize_t n =
-      isatty(fd) != 0 ? write_to_terminal(fd, {static_cast<const char*>(bytes), count}) : write_once(fd, bytes, count);
+  const std::ptrdiff_t n = descriptor_is_terminal(fd) ? write_to_terminal(fd, {static_cast<const char*>(bytes), count})
+                                                      : write_once(fd, bytes, count);
   if (n < 0) return FALSE;
   if (written != nullptr) *written = static_cast<DWORD>(n);
   return TRUE;
@@ -183,12 +180,13 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
 DWORD GetFileType(HANDLE handle) {
   ConsoleHost& host = console_host();
   if (is_console(host, handle, STD_INPUT_HANDLE) || is_console(host, handle, STD_OUTPUT_HANDLE)) return FILE_TYPE_CHAR;
-  struct stat status {};
   const int fd = handle_fd(handle);
-  if (fd < 0 || fstat(fd, &status) != 0) return FILE_TYPE_UNKNOWN;
-  if (S_ISREG(status.st_mode)) return FILE_TYPE_DISK;
-  if (S_ISCHR(status.st_mode)) return FILE_TYPE_CHAR;
-  return S_ISFIFO(status.st_mode) ? FILE_TYPE_PIPE : FILE_TYPE_UNKNOWN;
+  switch (fd < 0 ? FileKind::Unknown : descriptor_kind(fd)) {
+    case FileKind::Regular: return FILE_TYPE_DISK;
+    case FileKind::Character: return FILE_TYPE_CHAR;
+    case FileKind::Pipe: return FILE_TYPE_PIPE;
+    default: return FILE_TYPE_UNKNOWN;
+  }
 }
 
 // ---- Input and control events ----------------------------------------------------

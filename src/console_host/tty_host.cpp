@@ -6,12 +6,8 @@
 // terminal is smaller, and keys are decoded from the bytes the terminal
 // sends. ReadConsoleA reads a line in the terminal's own mode, for a
 // terminal that cannot be drawn on.
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
@@ -20,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "console_host/console_host.h"
 #include "console_host/input_decoder.h"
@@ -28,51 +25,46 @@
 #include "system/console_signals.h"
 #include "system/descriptors.h"
 #include "system/standard_streams.h"
+#include "system/terminal.h"
 #include "system/terminal_mode.h"
 
 namespace lumetra {
 
 namespace {
 
-constexpr int input_fd = STDIN_FILENO;
-constexpr int output_fd = STDOUT_FILENO;
+constexpr int input_fd = 0;
+constexpr int output_fd = 1;
+constexpr int error_fd = 2;
 constexpr std::uint64_t cursor_query_ms = 500;
 constexpr COORD fallback_size{80, 25};
 
 bool output_is_terminal() noexcept {
   const char* term = std::getenv("TERM");
-  return isatty(output_fd) != 0 && term != nullptr && *term != '\0' && std::string_view(term) != "dumb" &&
+  return descriptor_is_terminal(output_fd) && term != nullptr && *term != '\0' && std::string_view(term) != "dumb" &&
          !data_on_terminal();
 }
 
-COORD terminal_size() noexcept {
-  winsize size{};
+COORD console_terminal_size() noexcept {
+  int columns = 0;
+  int rows = 0;
   for (const int fd : {output_fd, input_fd}) {
-    if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
-      return {static_cast<SHORT>(size.ws_col), static_cast<SHORT>(size.ws_row)};
-    }
+    if (terminal_size(fd, columns, rows)) return {static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
   }
   return fallback_size;
 }
 
 ConsoleModel model_of_terminal_size() {
-  const COORD size = terminal_size();
+  const COORD size = console_terminal_size();
   return ConsoleModel(size.X, size.Y, size.Y);
-}
-
-// Waits until fd has input, at most timeout_ms (negative: without limit).
-bool readable(int fd, int timeout_ms) noexcept {
-  pollfd poll_fd{fd, POLLIN, 0};
-  return poll(&poll_fd, 1, timeout_ms) > 0;
 }
 
 // The bell when standard output is not the terminal: it must not land in
 // redirected output.
 void ring_terminal_bell() noexcept {
-  const int fd = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  const int fd = open_controlling_terminal(false);
   if (fd < 0) return;
   (void)write_all(fd, "\a");
-  close(fd);
+  close_terminal(fd);
 }
 
 class TtyHost final : public ConsoleHost {
@@ -110,9 +102,57 @@ class TtyHost final : public ConsoleHost {
   std::unique_ptr<TerminalRenderer> renderer_;
 };
 
+// ---- The terminal's signals -----------------------------------------------------
+
+// What the control thread reports (console_signals.h) reaches the process's
+// own host once it has started; the hooks that touch the terminal run under
+// its lock, so that no console call is half written to the terminal
+// meanwhile.
+std::atomic<TtyHost*> signalled_host{nullptr};
+std::atomic<bool> resize_requested{false};
+
+void note_resize() noexcept { resize_requested.store(true); }
+
+void restore_before_stop() {
+  TtyHost* host = signalled_host.load();
+  if (host == nullptr) {
+    restore_terminal();
+    return;
+  }
+  const std::lock_guard guard(host->lock());
+  restore_terminal();
+}
+
+void continue_after_stop() {
+  if (TtyHost* host = signalled_host.load()) {
+    const std::lock_guard guard(host->lock());
+    host->continue_terminal();
+  }
+}
+
+void tell_close_handlers() {
+  TtyHost* host = signalled_host.load();
+  if (host == nullptr) return;
+  std::vector<PHANDLER_ROUTINE> handlers;
+  {
+    const std::lock_guard guard(host->lock());
+    handlers = host->model().control_handlers();
+  }
+  call_control_handlers(handlers, CTRL_CLOSE_EVENT);
+}
+
+constexpr ConsoleSignalHooks terminal_signal_hooks{
+    .resized = note_resize,
+    .stopping = restore_before_stop,
+    .continued = continue_after_stop,
+    .closing = tell_close_handlers,
+};
+
+// ---- Start ------------------------------------------------------------------------
+
 TtyHost::TtyHost()
     : ConsoleHost(model_of_terminal_size()),
-      input_console_(isatty(input_fd) != 0),
+      input_console_(descriptor_is_terminal(input_fd)),
       output_console_(output_is_terminal()),
       linux_console_(output_console_ && std::string_view(std::getenv("TERM")) == "linux") {
   // Raw input at once when the terminal shows the console (the start-up
@@ -123,13 +163,13 @@ TtyHost::TtyHost()
   if (upper_half) decoder_.read_eight_bit(*upper_half);
   if (input_console_ && output_console_) enter_raw_input();
   if (output_console_) start_output();
-  watch_console_close(this);
+  signalled_host.store(this);
 }
 
 HANDLE TtyHost::std_handle(DWORD which) noexcept {
   if (which == STD_INPUT_HANDLE) return input_console_ ? console_input_handle : file_handle(input_fd);
   if (which == STD_OUTPUT_HANDLE) return output_console_ ? console_output_handle : file_handle(output_fd);
-  return file_handle(STDERR_FILENO);
+  return file_handle(error_fd);
 }
 
 // ---- Output ---------------------------------------------------------------------
@@ -163,27 +203,22 @@ void TtyHost::claim_output() noexcept {
 // in the decoder. With standard input redirected the terminal is asked
 // through /dev/tty, in raw mode for the moment of the question.
 std::optional<CursorReport> TtyHost::query_cursor() {
-  const int fd = input_console_ ? input_fd : open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const int fd = input_console_ ? input_fd : open_controlling_terminal(true);
   if (fd < 0) return std::nullopt;
-  termios previous{};
-  const bool switched = !input_console_ && tcgetattr(fd, &previous) == 0;
-  if (switched) {
-    termios raw = previous;
-    make_raw_input_mode(raw, true);
-    (void)tcsetattr(fd, TCSANOW, &raw);
-  }
+  std::optional<RawInputMoment> raw;
+  if (!input_console_) raw.emplace(fd);
   std::optional<CursorReport> report;
   decoder_.expect_cursor_report(true);
   if (write_all(output_fd, "\x1b[6n")) {
     const std::uint64_t deadline = monotonic_ms() + cursor_query_ms;
     for (std::uint64_t now = monotonic_ms(); !report && now < deadline; now = monotonic_ms()) {
-      if (!readable(fd, static_cast<int>(deadline - now)) || !read_terminal(fd)) break;
+      if (!wait_until_readable(fd, static_cast<int>(deadline - now)) || !read_terminal(fd)) break;
       report = decoder_.take_cursor_report();
     }
   }
   decoder_.expect_cursor_report(false);
-  if (switched) (void)tcsetattr(fd, TCSANOW, &previous);
-  if (fd != input_fd) close(fd);
+  raw.reset();
+  if (fd != input_fd) close_terminal(fd);
   return report;
 }
 
@@ -191,15 +226,15 @@ std::optional<CursorReport> TtyHost::query_cursor() {
 // keeps the buffer it had at first use, as a Windows console keeps its buffer
 // when the window is resized, so nothing written is clipped or lost.
 void TtyHost::begin_call() {
-  const bool resized = take_resize_request();
+  const bool resized = resize_requested.exchange(false);
   const bool continued = std::exchange(repaint_pending_, false);
-  if ((resized || continued) && renderer_) renderer_->restart(terminal_size());
+  if ((resized || continued) && renderer_) renderer_->restart(console_terminal_size());
 }
 
 // A process continued in the background leaves the terminal to the shell;
 // it takes it over when it is brought to the foreground (SIGCONT again).
 void TtyHost::continue_terminal() {
-  if (tcgetpgrp(input_console_ ? input_fd : output_fd) != getpgrp()) return;
+  if (!terminal_in_foreground(input_console_ ? input_fd : output_fd)) return;
   if (raw_input_) enter_raw_input();
   if (renderer_) {
     claim_output();
@@ -233,7 +268,7 @@ void TtyHost::sound(DWORD /*frequency*/, DWORD milliseconds) {
 // is gone (end of input or EIO after a hang-up).
 bool TtyHost::read_terminal(int fd) {
   unsigned char bytes[4096];
-  const ssize_t n = read_once(fd, bytes, sizeof bytes);
+  const std::ptrdiff_t n = read_once(fd, bytes, sizeof bytes);
   if (n > 0) decoder_.feed({bytes, static_cast<std::size_t>(n)}, monotonic_ms());
   return n > 0 || (n < 0 && errno != EIO);
 }
@@ -244,7 +279,7 @@ bool TtyHost::read_terminal(int fd) {
 void TtyHost::pump_input() {
   if (!input_console_ || input_gone_) return;
   if (!raw_input_) enter_raw_input();
-  if (model().input_count() == 0 && readable(input_fd, 0) && !read_terminal(input_fd)) input_gone_ = true;
+  if (model().input_count() == 0 && wait_until_readable(input_fd, 0) && !read_terminal(input_fd)) input_gone_ = true;
   decoder_.tick(monotonic_ms());
   for (const INPUT_RECORD& record : decoder_.records()) model().push_input(record);
   decoder_.records().clear();
@@ -255,7 +290,7 @@ void TtyHost::pump_input() {
 bool TtyHost::wait_for_input() {
   if (!input_console_ || input_gone_) return false;
   const std::optional<std::uint64_t> timeout = decoder_.time_to_timeout(monotonic_ms());
-  (void)readable(input_fd, timeout ? static_cast<int>(*timeout) : -1);
+  (void)wait_until_readable(input_fd, timeout ? static_cast<int>(*timeout) : -1);
   return true;
 }
 
@@ -279,7 +314,7 @@ std::string TtyHost::read_terminal_line() {
     leave_console_input_mode();
   }
   char bytes[4096];  // a terminal's longest line
-  const ssize_t count = read_once(input_fd, bytes, sizeof bytes);
+  const std::ptrdiff_t count = read_once(input_fd, bytes, sizeof bytes);
   std::string line(bytes, count > 0 ? static_cast<std::size_t>(count) : 0);
   if (line.ends_with('\n')) line.insert(line.size() - 1, 1, '\r');
   if (was_raw) {
@@ -303,9 +338,13 @@ void TtyHost::enter_raw_input() noexcept {
 }  // namespace
 
 // Never destroyed: exit handlers that run after static destructors may
-// still write to the console.
+// still write to the console. The signal hooks come first, so that a resize
+// while the host starts is not lost.
 ConsoleHost& process_console_host() {
-  static TtyHost* const host = new TtyHost;
+  static TtyHost* const host = [] {
+    set_console_signal_hooks(terminal_signal_hooks);
+    return new TtyHost;
+  }();
   return *host;
 }
 

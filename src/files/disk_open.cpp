@@ -9,6 +9,7 @@
 #include "console_host/code_page_850.h"
 #include "console_host/typed_names.h"
 #include "files/files_internal.h"
+#include "system/file_identity.h"
 #include "system/standard_streams.h"
 
 namespace lumetra {

@@ -13,6 +13,7 @@
 #include "runtime/runtime_error.h"
 #include "system/console_signals.h"
 #include "system/process.h"
+#include "system/signals.h"
 #include "system/terminal_mode.h"
 
 namespace lumetra {
@@ -126,7 +127,6 @@ void install_signal_handlers() noexcept {
   }
   // The deadline of held requests comes by its signal, ignored or not.
   install_runtime_signal(signal_deadline, RuntimeError::TerminationRequestSignal);
-  ignore_write_signals();
 }
 
 bool handling_signal() noexcept { return in_handler != 0; }

@@ -1,4 +1,4 @@
-// The host's clock: a monotonic millisecond count and sleeping that resumes
+// The clock: a monotonic millisecond count, and sleeping that resumes
 // after a signal until the whole time has passed.
 #pragma once
 

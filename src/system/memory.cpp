@@ -1,8 +1,6 @@
 // Heap memory with a fault-injection seam for tests.
 #include "system/memory.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -33,19 +31,11 @@ void* handed_over(void* block) noexcept {
   return block;
 }
 
-std::size_t usable_size(void* block) noexcept {
-#if defined(_WIN32)
-  return _msize(block);
-#else
-  return malloc_usable_size(block);
-#endif
-}
-
 // A reallocation that moves the block, the old one freed.
 void* moved_block(void* block, std::size_t size) noexcept {
   void* moved = std::malloc(size);
   if (moved != nullptr && block != nullptr) {
-    std::memcpy(moved, block, std::min(size, usable_size(block)));
+    std::memcpy(moved, block, std::min(size, memory_block_size(block)));
     std::free(block);
   }
   return moved;

@@ -40,4 +40,10 @@ class PausingAllocations {
   void (*previous_pause_)();
 };
 
+// ---- Private part: the system's allocator, for the seam -------------------
+
+// The usable size of a block that memory_allocate or memory_reallocate gave
+// (at least the size asked for).
+[[nodiscard]] std::size_t memory_block_size(void* block) noexcept;
+
 }  // namespace lumetra

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "stream/crt_stream.h"
+#include "system/file_identity.h"
 
 namespace lumetra {
 

@@ -2,28 +2,37 @@
 // as the program found it.
 #pragma once
 
-#if !defined(_WIN32)
-#include <termios.h>
-#endif
-
 namespace lumetra {
 
 #if !defined(_WIN32)
 
-// Turns a terminal mode into raw key input: no line editing, echo, flow
+// Switches the terminal on fd to raw key input, from the mode it had at the
+// first call (saved for restore_terminal): no line editing, echo, flow
 // control or input translation, 8-bit bytes, one byte per read; output
 // processing stays. The interrupt key (Ctrl+C) sends SIGINT exactly when
-// interrupt_key is set; Ctrl+\ and Ctrl+Z are plain keys.
-void make_raw_input_mode(termios& mode, bool interrupt_key) noexcept;
-
-// Switches the terminal on fd to raw key input, from the mode it had at the
-// first call (saved for restore_terminal). Applied at once (TCSANOW) so
-// that typed-ahead keys survive.
+// interrupt_key is set; Ctrl+\ and Ctrl+Z are plain keys. Applied at once
+// (TCSANOW) so that typed-ahead keys survive.
 bool enter_console_input_mode(int fd, bool interrupt_key) noexcept;
 // Puts the saved mode back on the raw input's terminal at once (TCSANOW,
 // keeping type-ahead), so that it reads a line with its own echo and erase
 // key.
 void leave_console_input_mode() noexcept;
+
+// Raw key input, with the interrupt key, on the terminal on fd while it
+// lives, and the terminal's mode before back at its end: for a question
+// asked of a terminal that is not the console's input. Nothing when fd is no
+// terminal. One at a time.
+class RawInputMoment {
+ public:
+  explicit RawInputMoment(int fd) noexcept;
+  ~RawInputMoment();
+  RawInputMoment(const RawInputMoment&) = delete;
+  RawInputMoment& operator=(const RawInputMoment&) = delete;
+
+ private:
+  int fd_;
+  bool switched_;
+};
 
 // The terminal on fd shows the console: restore_terminal resets its colours
 // and shows its cursor.

@@ -1,11 +1,5 @@
-// Locale-independent number conversions.
+// Decimal writing, two digits at a time.
 #include "text/decimal.h"
-
-#if !defined(_WIN32)
-#include <locale.h>
-#endif
-
-#include <cstdlib>
 
 namespace lumetra {
 namespace {
@@ -17,20 +11,6 @@ std::int32_t decimal_digits(std::uint32_t value) noexcept {
 }
 
 }  // namespace
-
-double strtod_c_locale(const char* text) noexcept {
-#if defined(_WIN32)
-  // The program never sets a locale on Windows. The C99 strtod of the
-  // runtime's own library, as the C library's reads hexadecimal forms,
-  // infinities and NaNs too.
-  return __mingw_strtod(text, nullptr);
-#else
-  // One "C" locale object for the life of the process; the program's own
-  // locale (set for the terminal's character set) never reaches strtod.
-  static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t{});
-  return strtod_l(text, nullptr, c_locale);
-#endif
-}
 
 std::int32_t write_decimal(std::int32_t value, char* out) noexcept {
   // Two digits per division, written from the end backwards straight into

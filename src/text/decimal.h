@@ -1,13 +1,9 @@
-// Number reading and writing of the C runtime, independent of the locale.
+// Writing integers in base 10.
 #pragma once
 
 #include <cstdint>
 
 namespace lumetra {
-
-// strtod in the "C" locale, whatever locale the process has set: "." is the
-// only decimal mark and only the C locale's white space is skipped.
-[[nodiscard]] double strtod_c_locale(const char* text) noexcept;
 
 // "00" to "99" one after the other: the two digits of n are at 2 * n.
 inline constexpr char decimal_digit_pairs[] =

@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "system/c_locale.h"
 #include "system/memory.h"
-#include "text/decimal.h"
 
 namespace lumetra {
 namespace {

@@ -38,6 +38,7 @@
 #include "runtime/signals.h"
 #include "system/memory.h"
 #include "system/process.h"
+#include "system/signals.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN

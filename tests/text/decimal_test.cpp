@@ -11,7 +11,7 @@
 namespace lumetra {
 namespace {
 
-TEST(CrtNumber, WriteDecimalMatchesTheStandardLibrary) {
+TEST(Decimal, WriteDecimalMatchesTheStandardLibrary) {
   std::vector<std::int32_t> values = {0, std::numeric_limits<std::int32_t>::min(),
                                       std::numeric_limits<std::int32_t>::max()};
   for (std::int64_t power = 1; power <= 1'000'000'000; power *= 10) {

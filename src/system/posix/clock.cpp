@@ -1,9 +1,11 @@
-// Monotonic time and sleeping for the console host.
+// Monotonic time and sleeping over the POSIX clock.
 #include "system/clock.h"
 
 #include <time.h>
 
 #include <cerrno>
+
+#include "system/posix/posix_internal.h"
 
 namespace lumetra {
 
@@ -23,8 +25,12 @@ void sleep_ms(std::uint32_t milliseconds) noexcept {
     deadline.tv_sec += 1;
     deadline.tv_nsec -= 1'000'000'000;
   }
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-  }
+  // clock_nanosleep gives its error as its result, not in errno.
+  (void)retry_on_interrupt([&] {
+    const int error = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
+    if (error != 0) errno = error;
+    return error != 0 ? -1 : 0;
+  });
 }
 
 }  // namespace lumetra

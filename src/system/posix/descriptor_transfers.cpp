@@ -86,16 +86,15 @@ int send_lines(int fd, const char* bytes, std::size_t size, std::size_t& put) no
   put = 0;
   int error = 0;
   while (put < size && error == 0) {
-    const ssize_t sent = ::send(fd, bytes + put, size - put, MSG_DONTWAIT | MSG_NOSIGNAL);
+    const ssize_t sent =
+        retry_on_interrupt([&] { return ::send(fd, bytes + put, size - put, MSG_DONTWAIT | MSG_NOSIGNAL); });
     if (sent >= 0) {
       put += static_cast<std::size_t>(sent);
       continue;
     }
     error = errno;
     const bool line_begun = put != 0 && bytes[put - 1] != '\n';
-    if (error == EINTR) {
-      error = 0;
-    } else if (would_wait(error) && send_may_wait(fd, line_begun)) {
+    if (would_wait(error) && send_may_wait(fd, line_begun)) {
       wait_for_room(fd, bytes + put, size - put, line_begun, allowed);
       error = 0;
     }
@@ -132,11 +131,11 @@ bool wait_until_ready(int fd, short events) noexcept {
 template <typename Call>
 int transfer(int fd, short events, std::size_t& moved, Call call) noexcept {
   for (;;) {
-    const ssize_t n = call();
+    const ssize_t n = retry_on_interrupt(call);
     moved = n > 0 ? static_cast<std::size_t>(n) : 0;
     if (n >= 0) return 0;
     const int error = errno;
-    if (error != EINTR && (!would_wait(error) || !wait_until_ready(fd, events))) return error;
+    if (!would_wait(error) || !wait_until_ready(fd, events)) return error;
   }
 }
 

@@ -1,35 +1,29 @@
-// Reads and writes on file descriptors that retry after EINTR.
+// Reads and writes on POSIX descriptors that retry after EINTR.
 #include "system/descriptors.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "system/posix/posix_internal.h"
 
 namespace lumetra {
 
-ssize_t write_once(int fd, const void* bytes, std::size_t size) noexcept {
-  ssize_t n = 0;
-  do {
-    n = ::write(fd, bytes, size);
-  } while (n < 0 && errno == EINTR);
-  return n;
+std::ptrdiff_t write_once(int fd, const void* bytes, std::size_t size) noexcept {
+  return retry_on_interrupt([&] { return ::write(fd, bytes, size); });
 }
 
-bool write_all(int fd, std::string_view bytes) noexcept {
-  while (!bytes.empty()) {
-    const ssize_t n = write_once(fd, bytes.data(), bytes.size());
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
+std::ptrdiff_t read_once(int fd, void* buffer, std::size_t size) noexcept {
+  return retry_on_interrupt([&] { return ::read(fd, buffer, size); });
 }
 
-ssize_t read_once(int fd, void* buffer, std::size_t size) noexcept {
-  ssize_t n = 0;
-  do {
-    n = ::read(fd, buffer, size);
-  } while (n < 0 && errno == EINTR);
-  return n;
+bool descriptor_is_terminal(int fd) noexcept { return ::isatty(fd) != 0; }
+
+FileKind descriptor_kind(int fd) noexcept {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return FileKind::Unknown;
+  if (S_ISREG(status.st_mode)) return FileKind::Regular;
+  if (S_ISCHR(status.st_mode)) return FileKind::Character;
+  return S_ISFIFO(status.st_mode) ? FileKind::Pipe : FileKind::Unknown;
 }
 
 }  // namespace lumetra

@@ -1,5 +1,7 @@
 // Which file a path or a descriptor is, and whether a path names the file
 // that standard output or standard error writes to.
+#include "system/file_identity.h"
+
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -7,8 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <initializer_list>
 
-#include "stream/crt_stream.h"
 #include "system/posix/posix_internal.h"
 
 namespace lumetra {
@@ -51,9 +53,7 @@ int descriptor_identity(int fd, FileIdentity& identity) noexcept {
 
 int path_identity(const char* path, FileIdentity& identity) noexcept {
   struct stat info {};
-  while (::stat(path, &info) == -1) {
-    if (errno != EINTR) return errno;
-  }
+  if (retry_on_interrupt([&] { return ::stat(path, &info); }) == -1) return errno;
   const bool stands_for_terminal = S_ISCHR(info.st_mode) && info.st_rdev == controlling_terminal;
   identity = stands_for_terminal ? controlling_terminal_identity(path, info) : identity_of(-1, info);
   return 0;

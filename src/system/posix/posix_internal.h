@@ -1,13 +1,27 @@
-// Shared by the POSIX units: which standard descriptors were closed when the
-// program started, which file a descriptor is, whether the deadline has
-// come, and what the reads and writes of a descriptor must know of it.
+// Shared by the POSIX units: the one loop that repeats an interrupted call,
+// which standard descriptors were closed when the program started, which
+// file a descriptor is, whether the deadline has come, and what the reads
+// and writes of a descriptor must know of it.
 #pragma once
 
 #include <sys/stat.h>
 
-#include "stream/crt_stream.h"
+#include <cerrno>
+
+#include "system/file_identity.h"
 
 namespace lumetra {
+
+// Repeats a system call that a signal interrupted (-1 with EINTR) and
+// returns its last result, errno set as the call left it. Never used for
+// close(): the descriptor is gone after an interrupted close on Linux.
+// Async-signal-safe.
+template <typename Call>
+auto retry_on_interrupt(Call call) noexcept {
+  auto result = call();
+  while (result == -1 && errno == EINTR) result = call();
+  return result;
+}
 
 // True when standard input (0), output (1) or error (2) was closed at start
 // and holds /dev/null since open_closed_standard_descriptors.

@@ -5,15 +5,14 @@
 
 #include <unistd.h>
 
-#include <cerrno>
+#include "system/descriptors.h"
 
 namespace lumetra {
 
 std::int32_t read_standard_input(char* destination, std::int32_t count) noexcept {
   std::int32_t done = 0;
   while (done < count) {
-    const ssize_t got = ::read(STDIN_FILENO, destination + done, static_cast<std::size_t>(count - done));
-    if (got < 0 && errno == EINTR) continue;
+    const std::ptrdiff_t got = read_once(STDIN_FILENO, destination + done, static_cast<std::size_t>(count - done));
     if (got <= 0) break;  // the end, or a failure that ends the input all the same
     done += static_cast<std::int32_t>(got);
   }

@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "stream/crt_stream.h"
+#include "system/file_identity.h"
 #include "system/posix/posix_internal.h"
 
 namespace lumetra {

@@ -15,15 +15,6 @@ namespace lumetra {
 
 namespace {
 
-// Repeats a system call that a signal interrupted. Never used for close():
-// the descriptor is gone after an interrupted close on Linux.
-template <typename Call>
-auto retry_on_interrupt(Call call) noexcept {
-  auto result = call();
-  while (result == -1 && errno == EINTR) result = call();
-  return result;
-}
-
 // Emptying is left to lock_for_writing, once the lock is held.
 int open_flags(OpenFlags flags) noexcept {
   int result = flags.read && flags.write ? O_RDWR : flags.write ? O_WRONLY : O_RDONLY;

@@ -1,6 +1,7 @@
 // Terminal modes: raw key input and the restore at exit.
 #include "system/terminal_mode.h"
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,8 +26,7 @@ bool mode_saved = false;
 std::atomic<int> raw_input_fd{-1};
 std::atomic<int> drawn_output_fd{-1};
 std::atomic<int> bell_changed_fd{-1};
-
-}  // namespace
+termios moment_mode{};  // the mode before a RawInputMoment
 
 void make_raw_input_mode(termios& mode, bool interrupt_key) noexcept {
   mode.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | ISTRIP | INPCK | BRKINT);
@@ -40,6 +40,8 @@ void make_raw_input_mode(termios& mode, bool interrupt_key) noexcept {
   mode.c_cc[VQUIT] = _POSIX_VDISABLE;
   mode.c_cc[VSUSP] = _POSIX_VDISABLE;
 }
+
+}  // namespace
 
 bool enter_console_input_mode(int fd, bool interrupt_key) noexcept {
   if (!mode_saved) {
@@ -55,6 +57,17 @@ bool enter_console_input_mode(int fd, bool interrupt_key) noexcept {
 void leave_console_input_mode() noexcept {
   const int fd = raw_input_fd.exchange(-1);
   if (fd >= 0) (void)tcsetattr(fd, TCSANOW, &saved_mode);
+}
+
+RawInputMoment::RawInputMoment(int fd) noexcept : fd_(fd), switched_(tcgetattr(fd, &moment_mode) == 0) {
+  if (!switched_) return;
+  termios raw = moment_mode;
+  make_raw_input_mode(raw, true);
+  (void)tcsetattr(fd, TCSANOW, &raw);
+}
+
+RawInputMoment::~RawInputMoment() {
+  if (switched_) (void)tcsetattr(fd_, TCSANOW, &moment_mode);
 }
 
 void note_terminal_output(int fd) noexcept { drawn_output_fd.store(fd); }

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "console_host/typed_names.h"
 #include "system/terminal_mode.h"
 #include "system/windows/windows_headers.h"
 #include "system/windows/windows_internal.h"
@@ -66,9 +65,6 @@ WORD program_attribute(WORD shown) noexcept {
   shown = replaced(shown, foreground_bits, user.attribute, light_grey_on_black);
   return replaced(shown, background_bits, user.attribute, light_grey_on_black);
 }
-
-// A typed name's code page 850 bytes are what the console delivered.
-std::string typed_name_bytes(std::string_view) { return {}; }
 
 void restore_terminal() noexcept {
   if (!changed.exchange(false)) return;
