@@ -146,7 +146,7 @@ bool LogCheck::examine(std::string_view line) noexcept {
     list_line(findings_.skipped, line);
     return true;
   }
-  const RecordConverter::Outcome outcome = converter_.make_record(line);
+  const RecordOutcome outcome = converter_.make_record(line);
   if (outcome.failed_line != 0 || outcome.no_memory) [[unlikely]] {
     stop(error_code(outcome.no_memory ? RuntimeError::OutOfMemory : RuntimeError::OutOfBoundsArrayAccess),
          lines_.number_of(line), line);

@@ -16,7 +16,7 @@ namespace {
 
 ExpectedRecord convert_fast(RecordConverter& converter, const Text& line) {
   if (line.view().find(';') == std::string_view::npos) return {};
-  const RecordConverter::Outcome outcome = converter.make_record(line.view());
+  const RecordOutcome outcome = converter.make_record(line.view());
   return {std::string(outcome.record), outcome.failed_line};
 }
 
