@@ -26,8 +26,9 @@ struct ExitSteps {
 };
 inline constexpr std::size_t exit_steps_capacity = 4;
 // Adds a layer's steps to a table of fixed size (nothing is allocated, and a
-// signal handler can run them); steps registered before are not added again.
-// False when the table is full.
+// signal handler can run them), which keeps a reference: the steps live as
+// long as the process. Steps registered before are not added again. False
+// when the table is full.
 bool register_exit_steps(const ExitSteps& steps) noexcept;
 // Runs every registered stop_blocking step. Async-signal-safe.
 void stop_blocking_everywhere() noexcept;
