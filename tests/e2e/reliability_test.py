@@ -62,7 +62,7 @@ class SignalledConversionTest(unittest.TestCase):
     def feed_source(self):
         """A fresh source.csv that the run converts until finish() is called."""
         source = FedSource(self.folder / "source.csv", self.log)
-        self.addCleanup(source.finish)
+        self.addCleanup(source.discard)
         return source
 
     def start(self, ignored=(), **streams):

@@ -13,6 +13,7 @@ import fcntl
 import os
 import pathlib
 import re
+import select
 import shlex
 import shutil
 import struct
@@ -214,35 +215,51 @@ def wait_until_taken(pid, number):
 
 class FedSource:
     """A named pipe as the source, which a thread fills with the log up to
-    its last line; the last line comes with finish(). Until then the run
-    converts or waits for the rest, and cannot end by itself."""
+    its last line; the last line and the end come with finish(). Until then
+    the run converts or waits for the rest, and cannot end by itself.
+
+    The test holds the pipe open for reading and writing, so that the pipe
+    neither waits for its reader nor fails when a reader goes: the program
+    may open the source and close it again before it reads it."""
 
     def __init__(self, path, log):
-        if not os.path.exists(path):
-            os.mkfifo(path)
-        self.path = path
+        if os.path.lexists(path):
+            os.unlink(path)  # a pipe of its own: an earlier feeder may still hold the last one
+        os.mkfifo(path)
+        self.fd = os.open(path, os.O_RDWR)
         self.rest = threading.Event()
         self.thread = threading.Thread(target=self.feed, args=(log,), daemon=True)
         self.thread.start()
 
     def feed(self, log):
         last = log.rindex(b"\r\n", 0, len(log) - 2) + 2
-        try:
-            with open(self.path, "wb") as pipe:
-                pipe.write(log[:last])
-                pipe.flush()
-                self.rest.wait()
-                pipe.write(log[last:])
-        except BrokenPipeError:
-            pass  # the run ended before the whole log came
+        self.write(log[:last])
+        self.rest.wait()
+        self.write(log[last:])
+
+    def write(self, data):
+        while data:
+            data = data[os.write(self.fd, data):]
 
     def finish(self):
-        """Sends the last line and the end; waits until they are sent, or
-        the run has ended without them."""
+        """Sends the last line and the end, which the run reads."""
         self.rest.set()
-        if self.thread.is_alive():
-            os.close(os.open(self.path, os.O_RDONLY | os.O_NONBLOCK))  # a feeder not yet opened opens
         self.thread.join(LIMIT)
+        self.close()
+
+    def discard(self):
+        """Ends the feeding once the run is over: what it left unread is
+        read away."""
+        self.rest.set()
+        while self.fd is not None and self.thread.is_alive():
+            if select.select([self.fd], [], [], 0.05)[0]:
+                os.read(self.fd, 1 << 16)
+        self.close()
+
+    def close(self):
+        if self.fd is not None:
+            os.close(self.fd)
+            self.fd = None
 
 
 # ---- A test with a folder of its own --------------------------------------------------
@@ -273,9 +290,9 @@ class FolderCase(unittest.TestCase):
 
     def feed(self, name, log):
         """A named pipe of the folder as a source that the run converts until
-        finish() is called, at the end of the test at the latest."""
+        its finish() is called."""
         source = FedSource(self.folder / name, log)
-        self.addCleanup(source.finish)
+        self.addCleanup(source.discard)
         return source
 
 

@@ -205,7 +205,7 @@ class WineConsoleTest(PaneTest):
     def test_break_and_close_during_a_conversion_leave_whole_records(self):
         for event in ["break", "close"]:
             with self.subTest(event=event):
-                self.remove_files("cue", "out.txt", "large.csv")
+                self.remove_files("cue", "out.txt")
                 self.feed("large.csv", LARGE_LOG)
                 pane = self.start_with_event(event, "large.csv", "out.txt")
                 self.wait_for_records()
