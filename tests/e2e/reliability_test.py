@@ -98,6 +98,17 @@ class SignalledConversionTest(unittest.TestCase):
         self.assertEqual(self.whole_run.stdout, finished_output(LINE_COUNT))
         self.assertEqual(self.whole_run.stderr, b"")
 
+    def assert_signal_ends_the_run_between_records(self, signal_number, moment, code, message):
+        self.target.unlink(missing_ok=True)
+        process, _ = self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        with process:
+            self.wait_for_records_on_disk(process, moment)
+            process.send_signal(signal_number)
+            stdout, stderr = process.communicate(timeout=60)
+        self.assertEqual((process.returncode, stderr), (code, message))
+        self.assertEqual(stdout, BANNER + CONVERTING)
+        self.assert_whole_records_on_disk()
+
     def test_signal_ends_the_run_between_records(self):
         # Without a terminal no console host takes the hang-up: it is a
         # termination request all the same.
@@ -105,28 +116,12 @@ class SignalledConversionTest(unittest.TestCase):
                                              (signal.SIGHUP, 13, TERMINATION)]:
             for moment in MOMENTS:
                 with self.subTest(signal=signal_number.name, moment=moment):
-                    self.target.unlink(missing_ok=True)
-                    process, _ = self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-                    with process:
-                        self.wait_for_records_on_disk(process, moment)
-                        process.send_signal(signal_number)
-                        stdout, stderr = process.communicate(timeout=60)
-                    self.assertEqual((process.returncode, stderr), (code, message))
-                    self.assertEqual(stdout, BANNER + CONVERTING)
-                    self.assert_whole_records_on_disk()
+                    self.assert_signal_ends_the_run_between_records(signal_number, moment, code, message)
 
     def test_other_signals_end_the_run_between_records(self):
         for signal_number, code, message in OTHER_SIGNALS:
             with self.subTest(signal=signal_number.name):
-                self.target.unlink(missing_ok=True)
-                process, _ = self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-                with process:
-                    self.wait_for_records_on_disk(process, 0.2)
-                    process.send_signal(signal_number)
-                    stdout, stderr = process.communicate(timeout=60)
-                self.assertEqual((process.returncode, stderr), (code, message))
-                self.assertEqual(stdout, BANNER + CONVERTING)
-                self.assert_whole_records_on_disk()
+                self.assert_signal_ends_the_run_between_records(signal_number, 0.2, code, message)
 
     def test_requests_ignored_at_start_stay_ignored(self):
         """A shell starts the background jobs of a script with SIGINT and

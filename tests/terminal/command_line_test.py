@@ -205,11 +205,16 @@ class ArgumentsOnTerminalTest(PaneTest):
         os.kill(pane.pid(), signal.SIGTERM)
         target.read()
         self.assertEqual(pane.wait_for_exit(), 13)
+        self.assert_progress_above(pane, PROGRESS_IN_MB,
+                                   'Aborting due to runtime error 13 ("termination request" signal) in lumetra::()')
+
+    def assert_progress_above(self, pane, progress, message):
+        """The progress shown last stays on the "Konvertiere..." line, above
+        the abort message."""
         rows = pane.rows()
         converting = next(index for index, row in enumerate(rows) if row.startswith("  Konvertiere..."))
-        self.assertRegex(rows[converting], PROGRESS_IN_MB)
-        self.assertEqual(rows[converting + 1:converting + 3],
-                         ["", 'Aborting due to runtime error 13 ("termination request" signal) in lumetra::()'])
+        self.assertRegex(rows[converting], progress)
+        self.assertEqual(rows[converting + 1:converting + 3], ["", message])
 
     def start_slow(self, target):
         """A run whose source is a pipe the test feeds slowly, the progress
@@ -232,11 +237,8 @@ class ArgumentsOnTerminalTest(PaneTest):
         pane, source = self.start_slow("/dev/full")
         source.close()  # the records go out at the end, where the disk is full
         self.assertEqual(pane.wait_for_exit(), 3)
-        rows = pane.rows()
-        converting = next(index for index, row in enumerate(rows) if row.startswith("  Konvertiere..."))
-        self.assertRegex(rows[converting], PROGRESS_IN_KB)
-        self.assertEqual(rows[converting + 1:converting + 3],
-                         ["", "Aborting due to runtime error 3 (file I/O error) at line 58 of lumetra::()"])
+        self.assert_progress_above(pane, PROGRESS_IN_KB,
+                                   "Aborting due to runtime error 3 (file I/O error) at line 58 of lumetra::()")
 
 
 if __name__ == "__main__":
