@@ -2,18 +2,14 @@
 and conversions of the same logs that end as the check said."""
 
 import os
-import pathlib
 import re
-import shutil
 import subprocess
-import tempfile
 import unittest
 
-from lumetra_run import BANNER, EMPTY_SOURCE, LumetraCase, command
+from lumetra_harness import (BANNER, EMPTY_SOURCE, HEADER, LIMITED, RUNNER, SAMPLE, LumetraCase, command, logger_lines,
+                             starts_limited)
 from resetting_input import resetting_socket
 
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
-SAMPLE = pathlib.Path(os.environ.get("LUMETRA_SOURCE_DIR", pathlib.Path(__file__).parents[2])) / "samples/pv-log.csv"
 RUNS_THROUGH = b"  Ergebnis:     Die Konvertierung l\x84uft durch.\r\n"
 
 
@@ -32,25 +28,19 @@ def stops(line, number, start):
         b"  Ergebnis:     Die Konvertierung bricht mit Laufzeitfehler %d ab.\r\n" % number])
 
 
-def day(count, start=0):
-    """`count` plain logger lines, a second apart."""
-    return lines(*[b"%02d%02d%02d;%d.5;230.1;0.98" % (s // 3600 % 24, s // 60 % 60, s % 60, s)
-                   for s in range(start, start + count)])
-
-
 SKIPPED = [b"Datum", b"", b"# Wartung", b"Datum", b"--", b"   ", b"Ende"]
 
 # A log, the report after the title, and the status.
 REPORTS = [
     ("sample", SAMPLE.read_bytes(), read(1441, 1440) + RUNS_THROUGH, 0),
-    ("fifth field", HEADER + day(5) + lines(b"120000;1;2;3;4;5\t\x84") + day(3),
+    ("fifth field", HEADER + logger_lines(5) + lines(b"120000;1;2;3;4;5\t\x84") + logger_lines(3),
      read(7, 5) + stops(7, 6, b"120000;1;2;3;4;5\\x09\\x84"), 6),
-    ("times", HEADER + day(1) + lines(b"0930;5;6;7", b"12:30:00;1;2;3", b"12 30 00;1;2;3", b";1;2;3"),
+    ("times", HEADER + logger_lines(1) + lines(b"0930;5;6;7", b"12:30:00;1;2;3", b"12 30 00;1;2;3", b";1;2;3"),
      read(6, 5) + b"  Uhrzeit:      3 Zeiten nicht hhmmss: 3 (34230 s), 4 (43200 s), 6 (0 s)\r\n" + RUNS_THROUGH, 0),
     ("values", HEADER + lines(b"120000;1,5;-2.5;+3", b"120000;1 234.5; 7 ; 8", b"120000;1.5e3;2;3",
                               b"120000;1-5;2;3", b"120000;\t1;2;3", b"120000;;;", b"120000;x"),
      read(8, 7) + b"  Werte:        4 Zeilen mit Werten, die keine Zahlen sind: 4, 5, 6, 8\r\n" + RUNS_THROUGH, 0),
-    ("skipped lines", HEADER + lines(*SKIPPED) + day(2),
+    ("skipped lines", HEADER + lines(*SKIPPED) + logger_lines(2),
      read(10, 2) + b"  \x9Abersprungen: 7 Zeilen ohne \";\": 2, 3, 4, 5, 6, ...\r\n" + RUNS_THROUGH, 0),
 ]
 
@@ -68,7 +58,7 @@ class CheckReportTest(LumetraCase):
         self.assert_run(self.run_arguments("--check", "log.csv"), BANNER + EMPTY_SOURCE)
 
     def test_the_log_from_standard_input(self):
-        if os.environ.get("LUMETRA_RUNNER"):
+        if RUNNER:
             self.skipTest("Windows has no - for the standard streams")
         name, log, report, code = REPORTS[1]
         self.write("log.csv", log)
@@ -78,7 +68,7 @@ class CheckReportTest(LumetraCase):
 
 def long_line_log():
     """A line that 100 MB of memory cannot hold, after 1000 plain lines."""
-    return HEADER + day(1000) + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n"
+    return HEADER + logger_lines(1000) + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n"
 
 
 # Logs that the check and the conversion read alike: the status, the
@@ -86,13 +76,13 @@ def long_line_log():
 BOTH_WAYS = [
     ("sample", SAMPLE.read_bytes(), 0, 1440, 0),
     ("header only, no line end", b"Zeit;Leistung", 0, 0, 0),
-    ("a late fifth field beyond the first buffer", HEADER + day(60000) + lines(b"1;2;3;4;.5") + day(2), 6, 60000,
-     60002),
+    ("a late fifth field beyond the first buffer", HEADER + logger_lines(60000) + lines(b"1;2;3;4;.5") + logger_lines(2),
+     6, 60000, 60002),
     ("a line of 2 MB read on its own before it",
-     HEADER + day(10) + lines(b"1;" + b"8" * 2_000_000) + day(10) + lines(b"1;2;3;4;x"), 6, 21, 23),
+     HEADER + logger_lines(10) + lines(b"1;" + b"8" * 2_000_000) + logger_lines(10) + lines(b"1;2;3;4;x"), 6, 21, 23),
     ("lone CR, CR LF, LF and zero bytes in lines",
      HEADER + b"1;2\r3;4\r\n120000;1;2\n1;\0\0;x\r\n" + b"1;" + b"\0" * 1000 + b"x;y\r\n5;6;7;8;9\r\n", 6, 4, 6),
-    ("a Ctrl+Z ends the log before its fifth field", HEADER + day(3) + b"\x1a" + lines(b"1;2;3;4;5"), 0, 3, 0),
+    ("a Ctrl+Z ends the log before its fifth field", HEADER + logger_lines(3) + b"\x1a" + lines(b"1;2;3;4;5"), 0, 3, 0),
     ("the source fails", None, 3, 1, 3),
     ("a line too long for memory", long_line_log, 4, 1000, 1002),
 ]
@@ -109,8 +99,8 @@ class SameAsConversionTest(LumetraCase):
                 return self.run_arguments("-", "out.txt", stdin=source), self.run_arguments("--check", "-", stdin=again)
         self.write("log.csv", log() if callable(log) else log)
         if callable(log):  # in 100 MB of address space
-            limited = ["sh", "-c", 'ulimit -v 100000 && exec "$@"', "sh", *command()]
-            if not subprocess.run(limited + ["--version"], capture_output=True).stdout.startswith(b"lumetra"):
+            limited = ["sh", "-c", LIMITED + 'exec "$@"', "sh", *command()]
+            if not starts_limited():
                 self.skipTest("this build cannot start with 100 MB of address space (a sanitizer, an emulator)")
             run = lambda *arguments: subprocess.run(limited + list(arguments), cwd=self.folder, capture_output=True)
             converted, checked = run("log.csv", "out.txt"), run("--check", "log.csv")
@@ -121,7 +111,7 @@ class SameAsConversionTest(LumetraCase):
     def test_check_and_conversion_agree(self):
         for name, log, code, records, stop in BOTH_WAYS:
             with self.subTest(name):
-                if os.environ.get("LUMETRA_RUNNER") and (log is None or callable(log)):
+                if RUNNER and (log is None or callable(log)):
                     self.skipTest("a socket or an address-space limit for wine's program")
                 converted, checked = self.run_both(log)
                 self.assertEqual((converted.code, checked.code), (code, code), checked.stdout)

@@ -5,21 +5,12 @@ arguments (compared with the run that reads them from standard input), and
 import contextlib
 import gzip
 import os
-import re
 import subprocess
 
-from lumetra_run import (BANNER, CONVERTING, LumetraCase, abort_message,
-                         command, finished_output)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, LOG, RECORDS, RUNNER, LumetraCase, abort_message, closing,
+                             command, finished_output, project_version)
 
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
-LOG = HEADER + b"081530;12.5;230.1;0.98\r\n120000;1;2;3\r\n235959;4;5;6\r\n"
-RECORDS = b"$1;1;29730;12,5;230,1;0,98;0\r\n$1;1;43200;1;2;3;0\r\n$1;1;86399;4;5;6;0\r\n"
 USAGE_HINT = b"Try 'lumetra --help' for more information.\n"
-
-
-def project_version():
-    with open(os.path.join(os.environ["LUMETRA_SOURCE_DIR"], "CMakeLists.txt"), "rb") as file:
-        return re.search(rb"project\(lumetra VERSION ([0-9.]+)", file.read()).group(1)
 
 
 class OptionTest(LumetraCase):
@@ -36,14 +27,14 @@ class OptionTest(LumetraCase):
         self.assertEqual(self.run_arguments("a.csv", "--help", "b.txt").stdout, result.stdout)
 
     def test_version_is_the_project_version(self):
-        self.assert_run(self.run_arguments("--version"), b"lumetra " + project_version() + b"\n")
+        self.assert_run(self.run_arguments("--version"), b"lumetra %s\n" % project_version().encode())
 
     def test_help_and_version_that_cannot_be_written_are_an_output_error(self):
         ways = []
         if os.path.exists("/dev/full"):
             ways.append(("full disk", lambda: open("/dev/full", "wb"), None))
-        if not os.environ.get("LUMETRA_RUNNER"):  # under wine the descriptor closed would be wine's own
-            ways.append(("closed", lambda: contextlib.nullcontext(None), lambda: os.close(1)))
+        if not RUNNER:  # under wine the descriptor closed would be wine's own
+            ways.append(("closed", lambda: contextlib.nullcontext(None), closing(1)))
         for option in ["--help", "--version"]:
             for way, output, prepare in ways:
                 with self.subTest(option=option, output=way), output() as stdout:
@@ -175,5 +166,5 @@ class StandardStreamsTest(LumetraCase):
     def test_without_standard_error_the_dialogue_stays_out_of_the_records(self):
         self.write("source.csv", LOG)
         completed = subprocess.run([*command(), "source.csv", "-"], cwd=self.folder, stdin=subprocess.DEVNULL,
-                                   capture_output=True, preexec_fn=lambda: os.close(2), timeout=120, check=False)
+                                   capture_output=True, preexec_fn=closing(2), timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout), (0, RECORDS))

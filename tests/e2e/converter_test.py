@@ -6,10 +6,9 @@ import os
 import subprocess
 import unittest
 
-from lumetra_run import (BANNER, CONVERTING, EMPTY_SOURCE, LumetraCase,
-                         abort_message, finished_output)
+from lumetra_harness import (BANNER, CONVERTING, EMPTY_SOURCE, HEADER, RUNNER, LumetraCase, abort_message, closing,
+                             finished_output)
 
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 
 # A data line after the header and the record it gives (None: no record).
 WORKED_EXAMPLES = [
@@ -29,11 +28,6 @@ WORKED_EXAMPLES = [
     (b"Datum Uhrzeit", None),
     (b"", None),
 ]
-
-
-def close_output_streams():
-    os.close(1)
-    os.close(2)
 
 
 class RecordTest(LumetraCase):
@@ -83,14 +77,14 @@ class MainFlowTest(LumetraCase):
         # With standard output and error closed, the files may get their
         # descriptors: nothing of the dialogue or the abort message may reach
         # the files through them.
-        if os.environ.get("LUMETRA_RUNNER"):
+        if RUNNER:
             self.skipTest("the descriptors closed are the runner's own (wine's), not the program's")
         for source, code, records in [(HEADER + b"1;2;3;4\r\n", 0, b"$1;1;3601;2;3;4;0\r\n"),
                                       (HEADER + b"1;2;3;4\r\n5;6;7;8;9\r\n", 6, b"$1;1;3601;2;3;4;0\r\n")]:
             with self.subTest(code=code):
                 self.write("source.csv", source)
                 result = self.run_names(b"source.csv\ntarget.txt\n", stdout=subprocess.DEVNULL,
-                                        preexec_fn=close_output_streams)
+                                        preexec_fn=closing(1, 2))
                 self.assertEqual(result.code, code)
                 self.assertEqual(self.read("target.txt"), records)
                 self.assertEqual(self.read("source.csv"), source)
@@ -216,7 +210,7 @@ class NameInputTest(LumetraCase):
 
 
 class LatinOneNameTest(LumetraCase):
-    @unittest.skipIf(os.environ.get("LUMETRA_RUNNER"), "Windows names are Unicode: none holds Latin-1 bytes")
+    @unittest.skipIf(RUNNER, "Windows names are Unicode: none holds Latin-1 bytes")
     def test_a_source_named_in_latin_1_opens(self):
         self.write(b"M\xfcller.csv".decode("utf-8", "surrogateescape"), HEADER + b"1;2;3;4\r\n")
         result = self.run_names(b"M\xfcller.csv\nM\xfcller.txt\n")

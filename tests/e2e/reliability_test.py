@@ -1,9 +1,13 @@
 """Whole runs under real faults: interrupt, termination and hang-up signals
 and every other signal that would end the process, sent to a running
-conversion of a large log and at a prompt; a hang-up of the terminal; a
-target whose reader stopped reading; and standard output closed by its
-reader. Every interrupted run leaves a target that holds whole records only,
-all of them on disk, and the terminal as it was."""
+conversion and at a prompt; a hang-up of the terminal; a target whose reader
+stopped reading; and standard output closed by its reader. Every interrupted
+run leaves a target that holds whole records only, all of them on disk, and
+the terminal as it was.
+
+A conversion is kept running for as long as a test needs: its source is a
+named pipe that the test fills up to the last line and finishes only when it
+is done with the run."""
 
 import fcntl
 import os
@@ -17,49 +21,35 @@ import termios
 import time
 import unittest
 
-from lumetra_run import (BANNER, CONVERTING, INTERRUPT, binary, finished_output, process_state, signal_abort_message,
-                         wait_until_taken)
+from lumetra_harness import (BANNER, CONVERTING, INTERRUPT, LIMIT, TERMINATION, FedSource, abort_message, command,
+                             finished_output, numbered_log, wait_until, wait_until_stalled, wait_until_taken)
 
-LINE_COUNT = 2_000_000
+LINE_COUNT = 400_000
 NAMES = b"source.csv\ntarget.txt\n"
 # Moments of a signal: the share of the whole target already on disk.
 MOMENTS = [0.0, 0.1, 0.2, 0.35, 0.5]
 
-
-TERMINATION = signal_abort_message(13, b"termination request")
 # The signals without an entry of the runtime's own table: SIGQUIT is a quit
 # request, SIGBUS a memory fault like SIGSEGV, every other signal whose
 # default action ends the process a termination request.
-OTHER_SIGNALS = [(signal.SIGQUIT, 15, signal_abort_message(15, b"quit request")),
-                 (signal.SIGBUS, 12, signal_abort_message(12, b"segmentation violation"))] + [
+OTHER_SIGNALS = [(signal.SIGQUIT, 15, abort_message(15)), (signal.SIGBUS, 12, abort_message(12))] + [
     (number, 13, TERMINATION) for number in (signal.SIGUSR1, signal.SIGUSR2, signal.SIGALRM, signal.SIGVTALRM,
                                              signal.SIGPROF, signal.SIGXCPU, signal.SIGPWR, signal.SIGSYS,
                                              signal.SIGTRAP, signal.SIGSTKFLT)]
 
 
-def large_log():
-    """A log of LINE_COUNT data lines and the target it converts to."""
-    lines = [b"Zeit;Leistung;Spannung;Strom\r\n"]
-    records = []
-    for n in range(LINE_COUNT):
-        second = n % 86400
-        lines.append(b"%02d%02d%02d;%d.5;230.1;0.98\r\n" % (second // 3600, second // 60 % 60, second % 60, n))
-        records.append(b"$1;1;%d;%d,5;230,1;0,98;0\r\n" % (second, n))
-    return b"".join(lines), b"".join(records)
-
-
 class SignalledConversionTest(unittest.TestCase):
-    """One large log for all cases, and a whole run to compare with."""
+    """One log for all cases, and a whole run to compare with."""
 
     @classmethod
     def setUpClass(cls):
         cls._folder = tempfile.TemporaryDirectory(prefix="lumetra-reliability-")
         cls.folder = pathlib.Path(cls._folder.name)
-        source, cls.expected = large_log()
-        (cls.folder / "source.csv").write_bytes(source)
+        cls.log, cls.expected = numbered_log(LINE_COUNT)
+        (cls.folder / "whole.csv").write_bytes(cls.log)
         (cls.folder / "names.txt").write_bytes(NAMES)
-        cls.whole_run = subprocess.run([binary()], cwd=cls.folder, input=NAMES, capture_output=True, timeout=120,
-                                       check=False)
+        cls.whole_run = subprocess.run(command(), cwd=cls.folder, input=b"whole.csv\ntarget.txt\n",
+                                       capture_output=True, timeout=120, check=False)
 
     @classmethod
     def tearDownClass(cls):
@@ -69,27 +59,32 @@ class SignalledConversionTest(unittest.TestCase):
         self.target = self.folder / "target.txt"
         self.target.unlink(missing_ok=True)
 
+    def feed_source(self):
+        """A fresh source.csv that the run converts until finish() is called."""
+        source = FedSource(self.folder / "source.csv", self.log)
+        self.addCleanup(source.discard)
+        return source
+
     def start(self, ignored=(), **streams):
-        """Starts lumetra with the names on standard input from a file, and
-        the `ignored` signals ignored. It runs at a lower priority, so that on
-        a busy machine the test still sees the target grow and sends its
-        signal before the run is over."""
+        """Starts lumetra on a fed source with the names on standard input
+        from a file, and the `ignored` signals ignored; returns the run and
+        the source."""
         def prepare():
-            os.nice(10)
             for number in ignored:
                 signal.signal(number, signal.SIG_IGN)
 
+        source = self.feed_source()
         with open(self.folder / "names.txt", "rb") as names:
-            return subprocess.Popen([binary()], cwd=self.folder, stdin=names, preexec_fn=prepare, **streams)
+            return subprocess.Popen(command(), cwd=self.folder, stdin=names, preexec_fn=prepare, **streams), source
 
     def wait_for_records_on_disk(self, process, share=0.0):
         """Waits until more than `share` of the whole target is on disk."""
         wanted = max(1, int(share * len(self.expected)))
-        deadline = time.monotonic() + 60
-        while not (self.target.exists() and self.target.stat().st_size >= wanted):
+
+        def on_disk():
             self.assertIsNone(process.poll(), "ended before writing")
-            self.assertLess(time.monotonic(), deadline, "no record reached the disk")
-            time.sleep(0.0005)
+            return self.target.exists() and self.target.stat().st_size >= wanted
+        wait_until(on_disk, "%d bytes of records on disk" % wanted, interval=0.0005)
 
     def assert_whole_records_on_disk(self):
         target = self.target.read_bytes()
@@ -103,6 +98,17 @@ class SignalledConversionTest(unittest.TestCase):
         self.assertEqual(self.whole_run.stdout, finished_output(LINE_COUNT))
         self.assertEqual(self.whole_run.stderr, b"")
 
+    def assert_signal_ends_the_run_between_records(self, signal_number, moment, code, message):
+        self.target.unlink(missing_ok=True)
+        process, _ = self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        with process:
+            self.wait_for_records_on_disk(process, moment)
+            process.send_signal(signal_number)
+            stdout, stderr = process.communicate(timeout=60)
+        self.assertEqual((process.returncode, stderr), (code, message))
+        self.assertEqual(stdout, BANNER + CONVERTING)
+        self.assert_whole_records_on_disk()
+
     def test_signal_ends_the_run_between_records(self):
         # Without a terminal no console host takes the hang-up: it is a
         # termination request all the same.
@@ -110,26 +116,12 @@ class SignalledConversionTest(unittest.TestCase):
                                              (signal.SIGHUP, 13, TERMINATION)]:
             for moment in MOMENTS:
                 with self.subTest(signal=signal_number.name, moment=moment):
-                    self.target.unlink(missing_ok=True)
-                    with self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
-                        self.wait_for_records_on_disk(process, moment)
-                        process.send_signal(signal_number)
-                        stdout, stderr = process.communicate(timeout=60)
-                    self.assertEqual((process.returncode, stderr), (code, message))
-                    self.assertEqual(stdout, BANNER + CONVERTING)
-                    self.assert_whole_records_on_disk()
+                    self.assert_signal_ends_the_run_between_records(signal_number, moment, code, message)
 
     def test_other_signals_end_the_run_between_records(self):
         for signal_number, code, message in OTHER_SIGNALS:
             with self.subTest(signal=signal_number.name):
-                self.target.unlink(missing_ok=True)
-                with self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
-                    self.wait_for_records_on_disk(process, 0.2)
-                    process.send_signal(signal_number)
-                    stdout, stderr = process.communicate(timeout=60)
-                self.assertEqual((process.returncode, stderr), (code, message))
-                self.assertEqual(stdout, BANNER + CONVERTING)
-                self.assert_whole_records_on_disk()
+                self.assert_signal_ends_the_run_between_records(signal_number, 0.2, code, message)
 
     def test_requests_ignored_at_start_stay_ignored(self):
         """A shell starts the background jobs of a script with SIGINT and
@@ -138,22 +130,26 @@ class SignalledConversionTest(unittest.TestCase):
         for signal_number in [signal.SIGINT, signal.SIGTERM, signal.SIGQUIT, signal.SIGHUP, signal.SIGUSR1]:
             with self.subTest(signal=signal_number.name):
                 self.target.unlink(missing_ok=True)
-                with self.start(ignored=[signal_number], stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+                process, source = self.start(ignored=[signal_number], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                with process:
                     self.wait_for_records_on_disk(process, 0.1)
                     process.send_signal(signal_number)
                     process.send_signal(signal_number)
+                    source.finish()
                     stdout, stderr = process.communicate(timeout=60)
                 self.assertEqual((process.returncode, stdout, stderr), (0, finished_output(LINE_COUNT), b""))
                 self.assertEqual(self.target.read_bytes(), self.expected)
 
     def test_output_pipe_closed_by_its_reader(self):
-        with self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+        process, source = self.start(stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        with process:
             seen = b""
             while not seen.endswith(CONVERTING):
                 chunk = process.stdout.read1(4096)
                 self.assertTrue(chunk, seen)
                 seen += chunk
             process.stdout.close()  # before the summary is written
+            source.finish()
             stderr = process.stderr.read()
             self.assertEqual((process.wait(timeout=60), stderr), (0, b""))
         self.assertEqual(self.target.read_bytes(), self.expected)
@@ -161,13 +157,14 @@ class SignalledConversionTest(unittest.TestCase):
     def test_hang_up_of_the_terminal_during_the_conversion(self):
         """The program on a pseudo-terminal, its names typed; the console host
         turns the hang-up into a termination request."""
-        process, terminal, mode_before, screen = run_on_terminal(self, self.folder, preexec_fn=lambda: os.nice(10))
+        self.feed_source()
+        process, terminal, mode_before, screen = run_on_terminal(self, self.folder)
         self.wait_for_records_on_disk(process, 0.2)
         process.send_signal(signal.SIGHUP)
         stderr = process.stderr.read()
         self.assertEqual((process.wait(timeout=60), stderr), (13, TERMINATION))
         self.assert_whole_records_on_disk()
-        screen.wait_for(b"\x1b[0m\x1b[?25h", limit=2)
+        screen.wait_for(b"\x1b[0m\x1b[?25h")
         self.assertTrue(screen.bytes.endswith(b"\x1b[0m\x1b[?25h"), screen.bytes[-80:])
         self.assertEqual(termios.tcgetattr(terminal), mode_before)
 
@@ -210,7 +207,7 @@ class OtherSignalsAtAPromptTest(unittest.TestCase):
                 process.send_signal(signal_number)
                 self.assertEqual(process.wait(timeout=30), code)
                 self.assertEqual(process.stderr.read(), message)
-                self.assertTrue(screen.wait_for(b"\x1b[0m\x1b[?25h", limit=5), screen.bytes[-80:])
+                self.assertTrue(screen.wait_for(b"\x1b[0m\x1b[?25h"), screen.bytes[-80:])
                 self.assertEqual(termios.tcgetattr(terminal), mode_before)
 
 
@@ -229,15 +226,6 @@ class StalledTargetTest(unittest.TestCase):
         self.reader = os.open(self.folder / "target.txt", os.O_RDONLY | os.O_NONBLOCK)
         self.addCleanup(os.close, self.reader)
 
-    def wait_until_the_pipe_is_full(self, process):
-        """Waits until the run waits for the reader, with records in the pipe."""
-        deadline = time.monotonic() + 60
-        while struct.unpack("i", fcntl.ioctl(self.reader, termios.FIONREAD, b"\0\0\0\0"))[0] == 0 or \
-                process_state(process.pid) != "S":
-            self.assertIsNone(process.poll())
-            self.assertLess(time.monotonic(), deadline, "the pipe never filled")
-            time.sleep(0.01)
-
     def drain(self):
         drained = b""
         try:
@@ -253,11 +241,11 @@ class StalledTargetTest(unittest.TestCase):
             with self.subTest(requests=[number.name for number in requests]):
                 self.drain()
                 with open(self.folder / "names.txt", "rb") as names:
-                    process = subprocess.Popen([binary()], cwd=self.folder, stdin=names, stdout=subprocess.PIPE,
+                    process = subprocess.Popen(command(), cwd=self.folder, stdin=names, stdout=subprocess.PIPE,
                                                stderr=subprocess.PIPE)
                 with process:
                     try:
-                        self.wait_until_the_pipe_is_full(process)
+                        wait_until_stalled(process, self.reader)
                         received = os.read(self.reader, 1000)
                         for number in requests:
                             process.send_signal(number)
@@ -273,11 +261,11 @@ class StalledTargetTest(unittest.TestCase):
     def test_a_request_on_a_terminal_restores_it(self):
         process, terminal, mode_before, screen = run_on_terminal(self, self.folder)
         self.addCleanup(process.kill)
-        self.wait_until_the_pipe_is_full(process)
+        wait_until_stalled(process, self.reader)
         process.send_signal(signal.SIGINT)
         self.assertEqual(process.wait(timeout=30), 9)
         self.assertEqual(process.stderr.read(), INTERRUPT)
-        self.assertTrue(screen.wait_for(b"\x1b[0m\x1b[?25h", limit=5), screen.bytes[-80:])
+        self.assertTrue(screen.wait_for(b"\x1b[0m\x1b[?25h"), screen.bytes[-80:])
         self.assertEqual(termios.tcgetattr(terminal), mode_before)
 
 
@@ -309,7 +297,7 @@ def start_on_terminal(test, folder, controlling=False, preexec_fn=None, **option
         if preexec_fn is not None:
             preexec_fn()
 
-    process = subprocess.Popen([binary()], cwd=folder, stdin=terminal, stdout=terminal, stderr=subprocess.PIPE,
+    process = subprocess.Popen(command(), cwd=folder, stdin=terminal, stdout=terminal, stderr=subprocess.PIPE,
                                start_new_session=True, env=dict(os.environ, TERM="xterm", LANG="C.UTF-8"),
                                preexec_fn=prepare, **options)
     test.addCleanup(process.stderr.close)
@@ -332,7 +320,7 @@ class ScreenReader:
             os.close(self.master)
             self.master = None
 
-    def wait_for(self, wanted, limit=30):
+    def wait_for(self, wanted, limit=LIMIT):
         deadline = time.monotonic() + limit
         while wanted not in self.bytes and time.monotonic() < deadline:
             ready, _, _ = select.select([self.master], [], [], 0.05)

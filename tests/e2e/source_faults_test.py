@@ -7,27 +7,17 @@ import gzip
 import os
 import select
 import shutil
-import signal
 import socket
 import struct
 import subprocess
 import tempfile
 import threading
-import time
 import unittest
 
-from lumetra_run import (BANNER, CONVERTING, EMPTY_SOURCE, LumetraCase, abort_message, binary, command,
-                         finished_output, open_files, process_state, wait_until_waiting)
+from lumetra_harness import (BANNER, CONVERTING, EMPTY_SOURCE, HEADER, LIMITED, LumetraCase, abort_message, command,
+                             finished_output, numbered_log, open_files, starts_limited, wait_until_stalled,
+                             wait_until_waiting)
 
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
-
-
-def numbered_log(count):
-    """A log of `count` data lines and the records it converts to."""
-    lines = [b"%06d;%d.5;230.1;0.98\r\n" % (n % 240000, n) for n in range(count)]
-    records = [b"$1;1;%d;%d,5;230,1;0,98;0\r\n" % (n % 100 + n // 100 % 100 * 60 + n // 10000 % 100 * 3600, n)
-               for n in range(count)]
-    return HEADER + b"".join(lines), records
 
 # A file whose every read() fails with EIO.
 FAILING_FILE = "/sys/devices/software/power/autosuspend_delay_ms"
@@ -95,38 +85,37 @@ class ReadFailureTest(LumetraCase):
 
 class ShrinkingSourceTest(LumetraCase):
     def test_a_source_cut_short_while_read_ends_with_a_file_error(self):
-        """The run is stopped, the source cut inside a line that lumetra has
-        not read yet, and the run continued: the lines before the cut become
-        records, the cut line none."""
-        source, records = numbered_log(2_000_000)
+        """The target is a named pipe that the test leaves unread until the
+        run waits for it, part of the source read; the source is cut inside
+        a line that lumetra has not read yet, and the pipe read to its end:
+        the lines before the cut become records, the cut line none."""
+        source, records = numbered_log(400_000)
         self.write("source.csv", source)
+        os.mkfifo(self.folder / "target.txt")
+        target = os.open(self.folder / "target.txt", os.O_RDONLY | os.O_NONBLOCK)
+        self.addCleanup(os.close, target)
         names = self.write("names.txt", b"source.csv\ntarget.txt\n")
         with open(names, "rb") as stdin:
-            process = subprocess.Popen([binary()], cwd=self.folder, stdin=stdin, stdout=subprocess.PIPE,
+            process = subprocess.Popen(command(), cwd=self.folder, stdin=stdin, stdout=subprocess.PIPE,
                                        stderr=subprocess.PIPE)
-        read = self.position_when_stopped(process)
+        self.addCleanup(process.kill)
+        read = self.position_while_waiting(process, target)
         cut = source.index(b"\r\n", read + 10000) - 5
         os.truncate(self.folder / "source.csv", cut)
-        process.send_signal(signal.SIGCONT)
+        os.set_blocking(target, True)
+        received = b"".join(iter(lambda: os.read(target, 1 << 16), b""))
         stdout, stderr = process.communicate(timeout=120)
         self.assertEqual((process.returncode, stdout, stderr), (3, BANNER + CONVERTING, abort_message(3, 58)))
         whole_lines = source[:cut].count(b"\r\n") - 1
-        self.assertEqual(self.read("target.txt"), b"".join(records[:whole_lines]))
+        self.assertEqual(received, b"".join(records.splitlines(keepends=True)[:whole_lines]))
 
-    def position_when_stopped(self, process):
-        """Stops the process once it has opened the target, after the source;
-        returns how far it has read the source."""
-        deadline = time.monotonic() + 60
-        while time.monotonic() < deadline:
-            files = open_files(process.pid)
-            if str(self.folder / "target.txt") not in files:
-                continue
-            process.send_signal(signal.SIGSTOP)
-            while process_state(process.pid) != "T":
-                time.sleep(0.001)
-            with open("/proc/%d/fdinfo/%s" % (process.pid, files[str(self.folder / "source.csv")])) as info:
-                return int(info.readline().split()[1])
-        self.fail("the target was never opened")
+    def position_while_waiting(self, process, target):
+        """Waits until the run waits for the target's reader; returns how far
+        it has read the source."""
+        wait_until_stalled(process, target)
+        descriptor = open_files(process.pid)[str(self.folder / "source.csv")]
+        with open("/proc/%d/fdinfo/%s" % (process.pid, descriptor)) as info:
+            return int(info.readline().split()[1])
 
 
 class UnmeasuredSourceTest(LumetraCase):
@@ -135,14 +124,14 @@ class UnmeasuredSourceTest(LumetraCase):
     def test_a_named_pipe(self):
         source, records = numbered_log(50_000)
         os.mkfifo(self.folder / "source.csv")
-        for content, output in [(source, finished_output(len(records))), (b"", BANNER + EMPTY_SOURCE)]:
+        for content, output in [(source, finished_output(50_000)), (b"", BANNER + EMPTY_SOURCE)]:
             with self.subTest(size=len(content)):
                 writer = threading.Thread(target=(self.folder / "source.csv").write_bytes, args=(content,))
                 writer.start()
                 result = self.run_names(b"source.csv\ntarget.txt\n")
                 writer.join()
                 self.assert_run(result, output)
-                self.assertEqual(self.read("target.txt"), b"".join(records) if content else b"")
+                self.assertEqual(self.read("target.txt"), records if content else b"")
 
     def test_a_non_blocking_pipe_fed_late(self):
         """Standard input is a pipe that its writer made non-blocking, and the
@@ -160,22 +149,22 @@ class UnmeasuredSourceTest(LumetraCase):
             except BrokenPipeError:
                 pass  # the run ended before the log came
             stdout, stderr = process.communicate(timeout=120)
-        self.assertEqual((process.returncode, stdout, stderr), (0, finished_output(len(records)), b""))
-        self.assertEqual(self.read("target.txt"), b"".join(records))
+        self.assertEqual((process.returncode, stdout, stderr), (0, finished_output(50_000), b""))
+        self.assertEqual(self.read("target.txt"), records)
 
     def test_process_substitution_of_a_compressed_log(self):
         source, records = numbered_log(50_000)
         self.write("log.csv.gz", gzip.compress(source))
         completed = subprocess.run(
-            ["bash", "-c", 'printf "/dev/fd/3\\ntarget.txt\\n" | "$0" 3< <(gzip -dc log.csv.gz)', binary()],
+            ["bash", "-c", 'printf "/dev/fd/3\\ntarget.txt\\n" | "$0" 3< <(gzip -dc log.csv.gz)', *command()],
             cwd=self.folder, capture_output=True, timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
-                         (0, finished_output(len(records)), b""))
-        self.assertEqual(self.read("target.txt"), b"".join(records))
+                         (0, finished_output(50_000), b""))
+        self.assertEqual(self.read("target.txt"), records)
 
     def test_a_file_in_proc_that_reports_no_length(self):
         # The environment of a process: a size-0 file that delivers bytes.
-        holder = subprocess.Popen(["sleep", "60"], env={"LOG": "Zeit\n081530;12.5;230.1\n120000;1\n"})
+        holder = subprocess.Popen(["sleep", "600"], env={"LOG": "Zeit\n081530;12.5;230.1\n120000;1\n"})
         self.addCleanup(holder.wait)
         self.addCleanup(holder.kill)
         self.assertEqual(os.stat("/proc/%d/environ" % holder.pid).st_size, 0)
@@ -192,13 +181,13 @@ class LongLineTest(LumetraCase):
         source, records = numbered_log(1000)
         self.write("source.csv", source + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n")
         self.write("names.txt", b"source.csv\ntarget.txt\n")
-        limited = ["sh", "-c", 'ulimit -v 100000 && exec "$0" < "$1"', binary()]
-        if not run_with(limited + ["/dev/null"], self.folder).stdout.startswith(BANNER):
+        limited = ["sh", "-c", LIMITED + 'exec "$0" < "$1"', *command()]
+        if not starts_limited():
             self.skipTest("this build cannot start with 100 MB of address space (a sanitizer, an emulator)")
         completed = run_with(limited + ["names.txt"], self.folder)
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
                          (4, BANNER + CONVERTING, abort_message(4, 30)))
-        self.assertEqual(self.read("target.txt"), b"".join(records))
+        self.assertEqual(self.read("target.txt"), records)
 
     @unittest.skipUnless(room_for(3 << 30), "the file system cannot hold a line of 2 GiB")
     def test_a_line_longer_than_a_text_value_holds(self):
@@ -212,7 +201,7 @@ class LongLineTest(LumetraCase):
             file.write(b"\r\n1;2;3;4\r\n")
         result = self.run_names(b"source.csv\ntarget.txt\n", timeout=600)
         self.assert_run(result, BANNER + CONVERTING, 4, abort_message(4, 30))
-        self.assertEqual(self.read("target.txt"), b"".join(records))
+        self.assertEqual(self.read("target.txt"), records)
 
     def test_a_sparse_line_of_2_gib(self):
         """The zero bytes of a hole are dropped at the end of each piece of

@@ -11,12 +11,10 @@ import subprocess
 import threading
 import time
 
-from lumetra_run import (BANNER, CONVERTING, INTERRUPT, LumetraCase, abort_message, command, finished_output,
-                         numbered_log, wait_until_taken, wait_until_waiting)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, INTERRUPT, LOG, RECORDS, LumetraCase, abort_message, closing,
+                             command, finished_output, numbered_log, wait_until_stalled, wait_until_taken,
+                             wait_until_waiting)
 
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
-LOG = HEADER + b"081530;12.5;230.1;0.98\r\n120000;1;2;3\r\n235959;4;5;6\r\n"
-RECORDS = b"$1;1;29730;12,5;230,1;0,98;0\r\n$1;1;43200;1;2;3;0\r\n$1;1;86399;4;5;6;0\r\n"
 
 
 def receive_all(connection, into):
@@ -187,7 +185,7 @@ class SharedOpenFileTest(LumetraCase):
             process = subprocess.Popen([*command(), "source.csv", "-"], cwd=self.folder, stdout=writing,
                                        stderr=subprocess.DEVNULL)
             self.addCleanup(process.kill)
-            time.sleep(1)  # the pipe fills and the run waits for its reader
+            wait_until_stalled(process, reading)
             process.send_signal(signal.SIGTERM)
             self.assertEqual(process.wait(timeout=60), 13)
             self.assertFalse(fcntl.fcntl(writing, fcntl.F_GETFL) & os.O_NONBLOCK)
@@ -196,19 +194,15 @@ class SharedOpenFileTest(LumetraCase):
             os.close(writing)
 
 
-def close_descriptor(number):
-    return lambda: os.close(number)
-
-
 class ClosedStreamTest(LumetraCase):
     """A closed standard stream holds no log and takes no records: "-" then
     names no file, as an empty name does."""
 
     def test_a_closed_stream_is_no_source_and_no_target(self):
         self.write("source.csv", LOG)
-        result = self.run_arguments("-", "target.txt", stdin=None, preexec_fn=close_descriptor(0))
+        result = self.run_arguments("-", "target.txt", stdin=None, preexec_fn=closing(0))
         self.assert_run(result, BANNER, 2, abort_message(2, 16))
         self.assertFalse((self.folder / "target.txt").exists())
 
-        result = self.run_arguments("source.csv", "-", stdout=None, preexec_fn=close_descriptor(1))
+        result = self.run_arguments("source.csv", "-", stdout=None, preexec_fn=closing(1))
         self.assert_run(result, None, 2, BANNER + abort_message(2, 17))

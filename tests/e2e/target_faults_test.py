@@ -8,12 +8,11 @@ import os
 import socket
 import subprocess
 import tempfile
-import time
 import unittest
 
-from lumetra_run import BANNER, CONVERTING, LumetraCase, abort_message, binary, numbered_log, open_files
+from lumetra_harness import (BANNER, CONVERTING, HEADER, LumetraCase, abort_message, closing, command, numbered_log,
+                             open_files, wait_until)
 
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 
 
 def small_file_systems_possible():
@@ -38,7 +37,7 @@ class FullTargetTest(LumetraCase):
         (self.folder / "small").mkdir()
         script = 'mount -t tmpfs -o size=700k none small && cd small && "$0" < ../names.txt; code=$?; ' \
                  'cp target.txt ../target.txt; exit $code'
-        completed = subprocess.run(["unshare", "-rm", "sh", "-c", script, binary()], cwd=self.folder,
+        completed = subprocess.run(["unshare", "-rm", "sh", "-c", script, *command()], cwd=self.folder,
                                    capture_output=True, timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
                          (3, BANNER + CONVERTING, abort_message(3, 58)))
@@ -50,45 +49,37 @@ class FullTargetTest(LumetraCase):
         source, records = numbered_log(10_000)
         self.write("source.csv", source)
         self.write("names.txt", b"source.csv\ntarget.txt\n")
-        completed = subprocess.run(["sh", "-c", 'ulimit -f 100 && exec "$0" < names.txt', binary()],
+        completed = subprocess.run(["sh", "-c", 'ulimit -f 100 && exec "$0" < names.txt', *command()],
                                    cwd=self.folder, capture_output=True, timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
                          (3, BANNER + CONVERTING, abort_message(3, 58)))
         self.assert_whole_records(self.read("target.txt"), records, 100 * 1024)
 
 
-def close_standard_output_and_error():
-    os.close(1)
-    os.close(2)
-
-
 class TargetInUseTest(LumetraCase):
-    def start_long_run(self, before_start=lambda: None, **streams):
-        """Starts a conversion of 1,000,000 lines into target.txt at a lower
-        priority; returns the process and the whole output it writes, once
-        the target has begun."""
-        source, records = numbered_log(1_000_000)
-        self.write("long.csv", source)
+    def start_long_run(self, before_start=None, **streams):
+        """Starts a conversion into target.txt of long.csv, a source fed until
+        its finish(); returns the process, the source and the whole output it
+        writes, once the target has begun."""
+        log, records = numbered_log(100_000)
+        source = self.feed("long.csv", log)
         names = self.write("long-names.txt", b"long.csv\ntarget.txt\n")
-
-        def prepare():
-            os.nice(10)
-            before_start()
-
         with open(names, "rb") as stdin:
-            process = subprocess.Popen([binary()], cwd=self.folder, stdin=stdin, preexec_fn=prepare, **streams)
+            process = subprocess.Popen(command(), cwd=self.folder, stdin=stdin, preexec_fn=before_start, **streams)
         self.addCleanup(process.kill)
-        deadline = time.monotonic() + 60
-        while not (self.folder / "target.txt").exists() or (self.folder / "target.txt").stat().st_size == 0:
+        target = self.folder / "target.txt"
+
+        def begun():
             self.assertIsNone(process.poll(), "ended before writing")
-            self.assertLess(time.monotonic(), deadline)
-            time.sleep(0.001)
-        return process, records
+            return target.exists() and target.stat().st_size > 0
+        wait_until(begun, "the first records")
+        return process, source, records
 
     def test_a_second_run_on_a_target_in_use_is_refused(self):
-        first, records = self.start_long_run(stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        first, source, records = self.start_long_run(stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         second = self.convert(HEADER + b"1;2;3;4\r\n")
         self.assert_run(second, BANNER, 1, abort_message(1, 17))
+        source.finish()
         self.assertEqual((first.wait(timeout=120), first.stderr.read()), (0, b""))
         first.stderr.close()
         self.assertEqual(self.read("target.txt"), records)
@@ -106,7 +97,7 @@ class TargetInUseTest(LumetraCase):
         feed = os.open(pipe, os.O_RDWR)
         os.write(feed, HEADER + b"1;2;3;4\r\n")
         streams = {"stdout": records_to, "stderr": subprocess.PIPE} if records_to else {"stdout": subprocess.PIPE}
-        process = subprocess.Popen([binary(), "pipe.csv", "-" if records_to else "target.txt"], cwd=self.folder,
+        process = subprocess.Popen([*command(), "pipe.csv", "-" if records_to else "target.txt"], cwd=self.folder,
                                    stdin=subprocess.DEVNULL, **streams)
         self.addCleanup(process.kill)
         dialogue_stream = process.stderr if records_to else process.stdout
@@ -132,7 +123,7 @@ class TargetInUseTest(LumetraCase):
         record = b"$1;1;3601;2;3;4;0\r\n"
         _, finish = self.start_run_on_open_pipe("target.txt")
         with open(self.folder / "target.txt", "ab") as shell_output:
-            second = subprocess.run([binary(), "source.csv", "-"], cwd=self.folder, stdout=shell_output,
+            second = subprocess.run([*command(), "source.csv", "-"], cwd=self.folder, stdout=shell_output,
                                     capture_output=False, stderr=subprocess.PIPE, timeout=60, check=False)
         self.assertEqual((second.returncode, second.stderr), (1, BANNER + abort_message(1, 17)))
         finish()
@@ -153,7 +144,7 @@ class TargetInUseTest(LumetraCase):
         the shell still holds the file: the next runs, on the name and on the
         same open file, convert."""
         self.write("source.csv", HEADER + b"5;6;7;8\r\n")
-        second = [binary(), "source.csv", "-"]
+        second = [*command(), "source.csv", "-"]
         with open(self.folder / "target.txt", "wb") as shell_output:
             _, finish = self.start_run_on_open_pipe("-", records_to=shell_output)
             refused = subprocess.run(second, cwd=self.folder, stdout=shell_output, stderr=subprocess.PIPE, timeout=60,
@@ -180,7 +171,7 @@ class TargetInUseTest(LumetraCase):
         for stream, written in [("stdout", BANNER), ("stderr", abort_message(1, 17))]:
             with self.subTest(stream=stream):
                 with open(self.folder / "target.txt", "wb") as target:
-                    completed = subprocess.run([binary()], cwd=self.folder, input=b"source.csv\ntarget.txt\n",
+                    completed = subprocess.run(command(), cwd=self.folder, input=b"source.csv\ntarget.txt\n",
                                                capture_output=False, timeout=60, check=False, **{stream: target})
                 self.assertEqual(completed.returncode, 1)
                 self.assertEqual(self.read("target.txt"), written)
@@ -189,7 +180,7 @@ class TargetInUseTest(LumetraCase):
             with self.subTest(target=target):  # both are pipes
                 result = self.run_arguments("source.csv", target)
                 self.assertEqual((result.code, result.stdout, result.stderr), refused)
-        both = subprocess.run([binary(), "source.csv", "-"], cwd=self.folder, stdout=subprocess.PIPE,
+        both = subprocess.run([*command(), "source.csv", "-"], cwd=self.folder, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT, timeout=60, check=False)
         self.assertEqual((both.returncode, both.stdout), (1, BANNER + abort_message(1, 17)), "2>&1 with -")
         ours, theirs = socket.socketpair()
@@ -202,10 +193,11 @@ class TargetInUseTest(LumetraCase):
         self.assert_run(self.run_arguments("source.csv", "/dev/null", stdout=subprocess.DEVNULL), None)
 
     def test_closed_standard_descriptors_are_never_the_files(self):
-        process, records = self.start_long_run(close_standard_output_and_error, stdout=subprocess.DEVNULL)
+        process, source, records = self.start_long_run(closing(1, 2), stdout=subprocess.DEVNULL)
         numbers = open_files(process.pid)
         self.assertGreater(int(numbers.get(str(self.folder / "long.csv"), 0)), 2, numbers)
         self.assertGreater(int(numbers.get(str(self.folder / "target.txt"), 0)), 2, numbers)
+        source.finish()
         self.assertEqual(process.wait(timeout=120), 0)
         self.assertEqual(self.read("target.txt"), records)
 

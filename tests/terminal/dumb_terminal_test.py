@@ -4,10 +4,9 @@ The names are typed in the terminal's own line mode: its echo shows them and
 its erase key corrects them, so the screen shows the names that are used.
 """
 
-import os
 import unittest
 
-from tmux_pane import PaneTest, needs_terminal, program
+from lumetra_harness import PaneTest, needs_terminal, program
 
 
 @needs_terminal
@@ -33,8 +32,7 @@ class DumbTerminal(PaneTest):
         # The key that ends the final wait is taken at once, without Enter.
         pane.keys("x")
         self.assertEqual(pane.wait_for_exit(), 0)
-        with open(os.path.join(self.folder, "ziel.txt"), "rb") as file:
-            self.assertEqual(file.read().count(b"\r\n"), 1440)
+        self.assertEqual(self.read("ziel.txt").count(b"\r\n"), 1440)
 
     def test_term_dumb(self):
         self.convert_with_typos("TERM=dumb LANG=C.UTF-8")

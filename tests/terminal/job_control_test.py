@@ -4,7 +4,7 @@ import os
 import signal
 import unittest
 
-from tmux_pane import PaneTest, needs_terminal, program
+from lumetra_harness import PaneTest, needs_terminal, program
 
 
 def foreground_group(pid):
@@ -23,7 +23,7 @@ class JobControl(PaneTest):
         # The shell runs the program as a job, the terminal's foreground group.
         pane.text("sh -c '%s; echo $? > code'" % program())
         pane.keys("Enter")
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         pane.text("pv-lo")
         pane.wait_for_text("Quelldatei:  pv-lo")
         os.killpg(foreground_group(int(pane.show("pane_pid"))), signal.SIGTSTP)
@@ -47,8 +47,7 @@ class JobControl(PaneTest):
         pane.wait_for(lambda: os.path.exists(code) and os.path.getsize(code) > 0, "the program to end")
         with open(code) as file:
             self.assertEqual(file.read().strip(), "0")
-        with open(os.path.join(self.folder, "ziel.txt"), "rb") as file:
-            self.assertEqual(file.read().count(b"\r\n"), 1440)
+        self.assertEqual(self.read("ziel.txt").count(b"\r\n"), 1440)
 
 
 if __name__ == "__main__":

@@ -12,7 +12,7 @@ import tempfile
 import time
 import unittest
 
-from tmux_pane import PaneTest, needs_terminal, program
+from lumetra_harness import PaneTest, needs_terminal, program
 
 SOURCE = "Zeit;Wert1;Wert2;Wert3\n12:00:01;1.5;2;3\n12:00:02;4;5;6\n"
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
@@ -28,10 +28,10 @@ def processor_ticks(pid):
 class LineEditorTest(PaneTest):
     def setUp(self):
         super().setUp()
-        self.start().wait_for_text("Quelldatei:")
+        self.start().wait_for_prompt("Quelldatei:")
 
     def write_source(self, name):
-        self.write_file(name, SOURCE)
+        self.write(name, SOURCE)
 
     def test_names_typed_with_editing_keys(self):
         self.write_source("src.csv")
@@ -125,7 +125,7 @@ class LineEditorTest(PaneTest):
         for name in ["/dev/tty", "/proc/self/fd/0"]:
             with self.subTest(name=name):
                 pane = self.pane if name == "/dev/tty" else self.start()
-                pane.wait_for_text("Quelldatei:")
+                pane.wait_for_prompt("Quelldatei:")
                 pane.text(name)
                 pane.keys("Enter")
                 pane.wait_for_text("Zieldatei:")
@@ -173,7 +173,7 @@ class LatinOneTerminalTest(PaneTest):
         with open(os.path.join(os.fsencode(self.folder), b"M\xe4rz.csv"), "wb") as file:
             file.write(SOURCE.encode())
         pane = self.start(program("LOCPATH=%s LC_ALL=de_DE.ISO-8859-1" % locales))
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         pane.text("M")
         pane.bytes("e4")  # the terminal sends Latin-1
         pane.text("rz.csv")

@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from tmux_pane import PaneTest, needs_terminal, program
+from lumetra_harness import PaneTest, needs_terminal, program
 
 STRACE = shutil.which("strace")
 WRITE = re.compile(r'^\d+ +write\(1, "(.*)", \d+\) += (\d+)$')
@@ -27,27 +27,28 @@ class RenderWrites(PaneTest):
         with open(self.log) as file:
             return [(match.group(1), int(match.group(2))) for match in map(WRITE.match, file) if match]
 
-    def settled_writes(self):
-        """The writes once the program has been quiet for a while."""
-        writes = self.terminal_writes()
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
+    def settled_writes(self, more_than=0):
+        """The writes, once there are more than `more_than` and the program
+        has been quiet for a while."""
+        seen = [self.pane.wait_for(lambda: len(self.terminal_writes()) > more_than and self.terminal_writes(),
+                                   "a write to the terminal")]
+
+        def quiet():
             time.sleep(0.3)
-            later = self.terminal_writes()
-            if later == writes:
-                return writes
-            writes = later
-        self.fail("the program kept writing")
+            seen.append(self.terminal_writes())
+            return seen[-1] == seen[-2]
+        self.pane.wait_for(quiet, "the program to stop writing")
+        return seen[-1]
 
     def test_a_character_typed_at_the_end_of_the_line_is_one_short_write(self):
         self.log = os.path.join(self.folder, "writes.log")
         pane = self.start("%s -f -qq -s 256 -e trace=write -e signal=none -o %s %s" % (STRACE, self.log, program()))
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         before = self.settled_writes()
         for number, character in enumerate("pv-log.csv", 1):
             pane.text(character)
             pane.wait_for(lambda: pane.cursor()[0] == 15 + number, "the cursor after %r" % character)
-            after = self.settled_writes()
+            after = self.settled_writes(more_than=len(before))
             typed = after[len(before):]
             self.assertEqual(len(typed), 1, "writes for %r: %r" % (character, typed))
             self.assertLessEqual(typed[0][1], 8, "bytes for %r: %r" % (character, typed))

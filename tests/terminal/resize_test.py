@@ -9,15 +9,9 @@ import os
 import threading
 import unittest
 
-from tmux_pane import PaneTest, needs_terminal, program
+from lumetra_harness import HEADER, LIMIT, PaneTest, logger_lines, needs_terminal, program
 
 SUMMARY = "  Vorgang abgeschlossen. Es wurden %d Datens\u00e4tze geschrieben."
-
-
-def make_log(lines):
-    rows = ["Zeit;Leistung_W;Spannung_V;Strom_A"]
-    rows += ["%02d%02d%02d;%d.5;230.1;0.98" % (n // 3600 % 24, n // 60 % 60, n % 60, n % 997) for n in range(lines)]
-    return "\n".join(rows) + "\n"
 
 
 @needs_terminal
@@ -92,7 +86,7 @@ class Resize(PaneTest):
             self.assertEqual(file.read().count(b"\r\n"), 1440)
 
     def test_narrowing_during_a_conversion_keeps_the_whole_summary(self):
-        self.write_file("quelle.csv", make_log(20000))
+        self.write("quelle.csv", HEADER + logger_lines(20000))
         # The target is a pipe that the test reads: the conversion waits
         # while the test does not read, and the terminal is narrowed then.
         target = os.path.join(self.folder, "ziel.fifo")
@@ -102,7 +96,7 @@ class Resize(PaneTest):
 
         def read_target():
             with open(target, "rb") as file:
-                go.wait(30)
+                go.wait(LIMIT)
                 received.append(file.read())
 
         reader = threading.Thread(target=read_target, daemon=True)
@@ -117,7 +111,7 @@ class Resize(PaneTest):
         pane.wait_for_text("Konvertiere...")
         pane.resize(30, 25)
         go.set()
-        reader.join(30)
+        reader.join(LIMIT)
         self.assertEqual(len(received), 1)
         self.assertEqual(received[0].count(b"\r\n"), 20000)
         pane.wait_for_text("  Vorgang abgeschlossen.")

@@ -3,28 +3,11 @@ abort message on a real terminal (tmux, 80 x 25): its number as sed counts
 it and its start, cut to the terminal's width, unprintable bytes shown as
 \\xNN. With standard error redirected the message stays as it always was."""
 
-import os
-import subprocess
 import sys
 import unittest
 
-from tmux_pane import PaneTest, needs_terminal, program
-
-E2E = os.path.join(os.environ.get("LUMETRA_SOURCE_DIR", ""), "tests", "e2e")
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
-LIMITED = "ulimit -v 100000 && "  # 100 MB of address space
-TEXTS = {3: "file I/O error", 4: "out of memory", 6: "out of bounds array access"}
-
-
-def day(count):
-    return b"".join(b"%02d%02d%02d;%d.5;230.1;0.98\r\n" % (s // 3600 % 24, s // 60 % 60, s % 60, s)
-                    for s in range(count))
-
-
-def starts_under_limit():
-    completed = subprocess.run(["sh", "-c", LIMITED + 'exec "$0" --version', os.environ.get("LUMETRA_BINARY", "")],
-                               capture_output=True)
-    return completed.stdout.startswith(b"lumetra")
+import resetting_input
+from lumetra_harness import HEADER, LIMITED, PaneTest, abort_text, logger_lines, needs_terminal, program, starts_limited
 
 
 # What stops the conversion: the log, the command's start and its arguments,
@@ -32,12 +15,12 @@ def starts_under_limit():
 # shown after the message before it is cut to 79 columns.
 CASES = [
     ("a fifth field on line 48213, beyond the first megabyte",
-     HEADER + day(48211) + b"120000;1.0;2.0;3.0;4.0\t\x84;" + b"9" * 100 + b"\r\n" + day(5000), "", "log.csv out.txt",
-     6, 44, "  Zeile 48213 der Quelldatei: 120000;1.0;2.0;3.0;4.0\\x09\\x84;" + "9" * 100),
-    ("a line too long for memory", HEADER + day(1000) + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n", LIMITED,
-     "log.csv out.txt", 4, 30, "  Zeile 1002 der Quelldatei: 1;" + "7" * 100),
+     HEADER + logger_lines(48211) + b"120000;1.0;2.0;3.0;4.0\t\x84;" + b"9" * 100 + b"\r\n" + logger_lines(5000), "",
+     "log.csv out.txt", 6, 44, "  Zeile 48213 der Quelldatei: 120000;1.0;2.0;3.0;4.0\\x09\\x84;" + "9" * 100),
+    ("a line too long for memory", HEADER + logger_lines(1000) + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n",
+     LIMITED, "log.csv out.txt", 4, 30, "  Zeile 1002 der Quelldatei: 1;" + "7" * 100),
     ("a source whose connection is reset inside line 3", HEADER + b"1;2;3;4\r\n5;6;7",
-     "%s %s/resetting_input.py log.csv " % (sys.executable, E2E), "- out.txt", 3, 58,
+     "%s %s log.csv " % (sys.executable, resetting_input.__file__), "- out.txt", 3, 58,
      "  Zeile 3 der Quelldatei: 5;6;7"),
 ]
 
@@ -47,25 +30,23 @@ class SourceLineTest(PaneTest):
     def run_on_terminal(self, start, arguments, code):
         """The screen's rows after the run, a row that wrapped joined again."""
         pane = self.start("%s%s %s" % (start, program(), arguments))
-        self.assertEqual(pane.wait_for_exit(limit=60), code)
-        return [row.rstrip(" ") for row in pane.tmux("capture-pane", "-p", "-J", "-t", "main").splitlines()]
+        self.assertEqual(pane.wait_for_exit(), code)
+        return [row.rstrip(" ") for row in pane.screen(joined=True).splitlines()]
 
     def test_the_line_after_the_abort_message(self):
         for name, log, start, arguments, code, line, note in CASES:
             with self.subTest(name):
-                if start == LIMITED and not starts_under_limit():
+                if start == LIMITED and not starts_limited():
                     self.skipTest("this build cannot start with 100 MB of address space (a sanitizer)")
-                with open(os.path.join(self.folder, "log.csv"), "wb") as file:
-                    file.write(log)
-                message = "Aborting due to runtime error %d (%s) at line %d of lumetra::()" % (code, TEXTS[code], line)
+                self.write("log.csv", log)
+                message = abort_text(code, line).decode()
                 rows = self.run_on_terminal(start, arguments, code)
                 shown = rows.index(message)
                 self.assertEqual(rows[shown:shown + 3], [message, "", note[:79]], "\n".join(rows))
 
                 rows = self.run_on_terminal(start, arguments + " 2>errors.txt", code)
                 self.assertNotIn(message, rows)
-                with open(os.path.join(self.folder, "errors.txt"), "rb") as file:
-                    self.assertEqual(file.read(), b"\r\n" + message.encode() + b"\r\n\r\n")
+                self.assertEqual(self.read("errors.txt"), b"\r\n" + message.encode() + b"\r\n\r\n")
 
 
 if __name__ == "__main__":

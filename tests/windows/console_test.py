@@ -16,52 +16,25 @@ it left.
 
 import os
 import shlex
-import shutil
-import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "terminal"))
-from tmux_pane import BINARY, PaneTest, needs_terminal  # noqa: E402
-from wine_client import program_errors  # noqa: E402
+from lumetra_harness import (BINARY, INTERRUPT, RUNNER, TERMINATION, PaneTest, abort_message, needs_terminal,
+                             numbered_log, program_errors)
 
-RUNNER = os.environ.get("LUMETRA_RUNNER", "")
 CONTROL_EVENT = os.environ.get("LUMETRA_CONTROL_EVENT", "")
 CONSOLE_ATTRIBUTE = os.environ.get("LUMETRA_CONSOLE_ATTRIBUTE", "")
 SOURCE = b"Zeit;Wert1;Wert2;Wert3\r\n12:00:01;1.5;2;3\r\n12:00:02;4;5;6\r\n"
 HOME = ("1b", "5b", "48")
 END = ("1b", "5b", "46")
-# Wine's first start in a prefix, and its start on a loaded machine, take seconds.
-START_LIMIT = 60
-END_LIMIT = 30
-
-
-def abort_message(number, text):
-    return b"\r\nAborting due to runtime error %d (%s) in lumetra::()\r\n\r\n" % (number, text)
-
-
-INTERRUPTED = abort_message(9, b'"interrupted" signal')
-TERMINATED = abort_message(13, b'"termination request" signal')
-
-
-def large_log_record(n):
-    return b"$1;1;43200;%03d,5;;;0\r\n" % n
-
-
-# A log of 400 million lines that converts for seconds under wine: mostly
-# empty lines, which cost a conversion step each but make no record, and
-# one numbered data line in every thousand.
-LARGE_LOG_PIECE = b"".join(b"\n" * 999 + b"120000;%03d.5\n" % n for n in range(1000))
-LARGE_LOG_PIECES = 400
-LARGE_LOG_RECORDS = b"".join(large_log_record(n) for n in range(1000))
+LARGE_LOG, LARGE_LOG_RECORDS = numbered_log(100_000)
 
 
 def windows_program(*arguments, errors="2>errors.txt"):
     """The shell command that runs lumetra.exe (or control_event.exe with
     lumetra.exe and its arguments) under wine, standard error to errors.txt
     (or as `errors` redirects it)."""
-    words = [RUNNER] + [shlex.quote(word) for word in arguments]
-    return "env LANG=C.UTF-8 %s %s" % (" ".join(words), errors)
+    return "env LANG=C.UTF-8 %s %s" % (" ".join(shlex.quote(word) for word in RUNNER + list(arguments)), errors)
 
 
 def windows_path(path):
@@ -74,22 +47,18 @@ def windows_path(path):
 class WineConsoleTest(PaneTest):
     def start_program(self, *arguments, errors="2>errors.txt"):
         pane = self.start(windows_program(BINARY, *arguments, errors=errors))
-        pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+        pane.wait_for_text("Photovoltaik-Datenkonverter")
         return pane
 
     def start_with_event(self, event, *arguments):
         """lumetra.exe under control_event.exe, which delivers the event once
         the file "cue" exists."""
         pane = self.start(windows_program(CONTROL_EVENT, "cue", event, BINARY, *arguments))
-        pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+        pane.wait_for_text("Photovoltaik-Datenkonverter")
         return pane
 
     def send_event(self):
-        self.write_file("cue", "")
-
-    def read(self, name):
-        with open(os.path.join(self.folder, name), "rb") as file:
-            return file.read()
+        self.write("cue", "")
 
     def remove_files(self, *names):
         for name in names:
@@ -100,7 +69,7 @@ class WineConsoleTest(PaneTest):
         return program_errors(self.read("errors.txt"))
 
     def type_names(self, source, target):
-        self.pane.wait_for_text("Quelldatei:")
+        self.pane.wait_for_prompt("Quelldatei:")
         self.pane.text(source)
         self.pane.keys("Enter")
         self.pane.wait_for_text("Zieldatei:")
@@ -117,10 +86,9 @@ class WineConsoleTest(PaneTest):
         self.assertEqual(pane.rows()[3], "  Quelldatei:")
 
     def test_typed_names_with_editing_keys_and_the_final_wait(self):
-        with open(os.path.join(self.folder, "M\u00e4rz.csv"), "wb") as file:
-            file.write(SOURCE)
+        self.write("M\u00e4rz.csv", SOURCE)
         pane = self.start_program()
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         pane.text("Mrz.csvv")
         pane.keys("BSpace", *["Left"] * 6)
         pane.text("\u00e4")
@@ -140,15 +108,15 @@ class WineConsoleTest(PaneTest):
         time.sleep(0.5)
         self.assertFalse(pane.dead(), "waits for a key after the summary")
         pane.text("x")
-        self.assertEqual(pane.wait_for_exit(END_LIMIT), 0)
+        self.assertEqual(pane.wait_for_exit(), 0)
 
     def test_ctrl_c_at_a_prompt_ends_with_9(self):
         pane = self.start_program()
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         pane.text("abc")
         pane.keys("C-c")
-        self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
-        self.assertEqual(self.errors(), INTERRUPTED)
+        self.assertEqual(pane.wait_for_exit(), 9)
+        self.assertEqual(self.errors(), INTERRUPT)
 
     # ---- A console of its own -------------------------------------------------------
 
@@ -157,19 +125,19 @@ class WineConsoleTest(PaneTest):
     # abort in the dialogue it waits for a key, so that the message can be
     # read. Started from cmd, whose console stays, it ends at once.
     def test_an_abort_waits_for_a_key_only_in_a_console_of_its_own(self):
-        missing = abort_message(2, b"file not found").replace(b" in ", b" at line 16 of ")
+        missing = abort_message(2, 16)
         pane = self.start_program(errors="")
         self.type_names("missing.csv", "out.txt")
         pane.wait_for_text(missing.strip().decode())
         time.sleep(0.5)
         self.assertFalse(pane.dead(), "waits for a key after the message")
         pane.text("x")
-        self.assertEqual(pane.wait_for_exit(END_LIMIT), 2)
+        self.assertEqual(pane.wait_for_exit(), 2)
         pane.close()
         pane = self.start(windows_program("cmd", "/c", windows_path(BINARY)))
-        pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+        pane.wait_for_text("Photovoltaik-Datenkonverter")
         self.type_names("missing.csv", "out.txt")
-        self.assertEqual(pane.wait_for_exit(END_LIMIT), 2)
+        self.assertEqual(pane.wait_for_exit(), 2)
         self.assertEqual(self.errors(), missing)
 
     # ---- The user's colours ----------------------------------------------------------
@@ -178,7 +146,7 @@ class WineConsoleTest(PaneTest):
     # on black is shown in those colours, the banner's yellow on their blue,
     # and their attribute is the console's again after every way out.
     def test_the_users_colours_stay(self):
-        self.write_file("source.csv", SOURCE.decode())
+        self.write("source.csv", SOURCE)
         banner = "1E   Photovoltaik-Datenkonverter"
         cases = [
             ("normal end", ["source.csv", "out.txt"], "",
@@ -193,80 +161,70 @@ class WineConsoleTest(PaneTest):
                 self.remove_files("result.txt", "cue")
                 program = arguments if arguments[:1] == [CONTROL_EVENT] else [BINARY] + arguments
                 pane = self.start(windows_program(CONSOLE_ATTRIBUTE, "1F", "result.txt", *program))
-                pane.wait_for_text("Photovoltaik-Datenkonverter", START_LIMIT)
+                pane.wait_for_text("Photovoltaik-Datenkonverter")
                 if end:
-                    pane.wait_for_text("Quelldatei:")
+                    pane.wait_for_prompt("Quelldatei:")
                     self.send_event() if end == "cue" else pane.keys(end)
-                self.assertEqual(pane.wait_for_exit(END_LIMIT), code)
+                self.assertEqual(pane.wait_for_exit(), code)
                 self.assertEqual(self.read("result.txt").decode().splitlines(), rows + ["end 1F"])
                 pane.close()
 
     def test_the_source_line_follows_an_abort_message_in_the_console(self):
-        self.write_file("source.csv", "Zeit\r\n1;2;3;4\r\n5;6;7;8;9\tx\r\n")
-        pane = self.start("env LANG=C.UTF-8 %s %s source.csv out.txt" % (RUNNER, shlex.quote(BINARY)))
-        self.assertEqual(pane.wait_for_exit(START_LIMIT), 6)
+        self.write("source.csv", "Zeit\r\n1;2;3;4\r\n5;6;7;8;9\tx\r\n")
+        pane = self.start(windows_program(BINARY, "source.csv", "out.txt", errors=""))
+        self.assertEqual(pane.wait_for_exit(), 6)
         self.assertIn("\n\n  Zeile 3 der Quelldatei: 5;6;7;8;9\\x09x\n", pane.screen())
 
     # ---- Ending a conversion from outside ------------------------------------------
 
-    def write_large_log(self):
-        if shutil.disk_usage(self.folder).free < 2 * LARGE_LOG_PIECES * len(LARGE_LOG_PIECE):
-            self.skipTest("too little free disk space for the large log")
-        with open(os.path.join(self.folder, "large.csv"), "wb") as file:
-            file.write(b"Zeit;Leistung;Spannung;Strom\n")
-            for _ in range(LARGE_LOG_PIECES):
-                file.write(LARGE_LOG_PIECE)
-
     def wait_for_records(self):
         """Waits until the conversion has written its first records (in
-        batches of 1 MiB, so that most of the log is still to come)."""
+        batches of 1 MiB, with the log's last line still to come)."""
         target = os.path.join(self.folder, "out.txt")
-        self.pane.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, "the first records",
-                           START_LIMIT)
+        self.pane.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, "the first records")
 
     def assert_whole_records(self):
         records = self.read("out.txt")
-        count = len(records) // len(large_log_record(0))
-        self.assertGreater(count, 0, "records were converted before the end")
-        self.assertLess(count, LARGE_LOG_PIECES * 1000, "the conversion was ended before its end")
-        whole = LARGE_LOG_RECORDS * (count // 1000) + LARGE_LOG_RECORDS[:len(large_log_record(0)) * (count % 1000)]
-        self.assertEqual(records, whole)
+        self.assertGreater(len(records), 0, "records were converted before the end")
+        self.assertLess(len(records), len(LARGE_LOG_RECORDS), "the conversion was ended before its end")
+        self.assertTrue(records.endswith(b"\r\n"), records[-40:])
+        self.assertEqual(records, LARGE_LOG_RECORDS[:len(records)])
 
     # In the dialogue, alone in its console: the abort that Ctrl+C asked for
     # does not wait for a key.
     def test_ctrl_c_during_a_conversion_leaves_whole_records(self):
-        self.write_large_log()
+        self.feed("large.csv", LARGE_LOG)
         pane = self.start_program()
         self.type_names("large.csv", "out.txt")
         self.wait_for_records()
         pane.keys("C-c")
-        self.assertEqual(pane.wait_for_exit(END_LIMIT), 9)
-        self.assertEqual(self.errors(), INTERRUPTED)
+        self.assertEqual(pane.wait_for_exit(), 9)
+        self.assertEqual(self.errors(), INTERRUPT)
         self.assert_whole_records()
 
     def test_break_and_close_during_a_conversion_leave_whole_records(self):
-        self.write_large_log()
         for event in ["break", "close"]:
             with self.subTest(event=event):
                 self.remove_files("cue", "out.txt")
+                self.feed("large.csv", LARGE_LOG)
                 pane = self.start_with_event(event, "large.csv", "out.txt")
                 self.wait_for_records()
                 self.send_event()
-                self.assertEqual(pane.wait_for_exit(END_LIMIT), 13)
-                self.assertEqual(self.errors(), TERMINATED)
+                self.assertEqual(pane.wait_for_exit(), 13)
+                self.assertEqual(self.errors(), TERMINATION)
                 self.assert_whole_records()
                 pane.close()
 
     # The close handler's key ends the final wait; the run still ends as a
     # termination request, not as a normal end.
     def test_closing_the_console_during_the_final_wait_ends_with_13(self):
-        self.write_file("source.csv", SOURCE.decode())
+        self.write("source.csv", SOURCE)
         pane = self.start_with_event("close")
         self.type_names("source.csv", "out.txt")
         pane.wait_for_text("Es wurden 2 Datens\u00e4tze geschrieben.")
         self.send_event()
-        self.assertEqual(pane.wait_for_exit(END_LIMIT), 13)
-        self.assertEqual(self.errors(), TERMINATED)
+        self.assertEqual(pane.wait_for_exit(), 13)
+        self.assertEqual(self.errors(), TERMINATION)
         self.assertEqual(self.read("out.txt"), b"$1;1;43201;1,5;2;3;0\r\n$1;1;43202;4;5;6;0\r\n")
 
 

@@ -9,41 +9,19 @@ abort message byte for byte and whole records in the file.
 """
 
 import os
-import pathlib
-import shlex
 import subprocess
-import tempfile
 import time
 import unittest
 
-from wine_client import program_errors
+from lumetra_harness import RUNNER, FolderCase, abort_message, program_errors, wait_until
 
-RUNNER = shlex.split(os.environ.get("LUMETRA_RUNNER", ""))
 PROBE = os.environ.get("LUMETRA_FAULT_PROBE", "")
 CONTROL_EVENT = os.environ.get("LUMETRA_CONTROL_EVENT", "")
 LIMIT = 120  # seconds for one run, wine's start on a loaded machine included
 
-SEGMENTATION = (12, b'"segmentation violation" signal')
-TERMINATION = (13, b'"termination request" signal')
-FAULTS = [
-    ("segfault", SEGMENTATION),
-    ("overflow", SEGMENTATION),
-    ("divide", (11, b'"floating point error" signal')),
-    ("illegal", (10, b'"illegal instruction" signal')),
-    ("abort", (14, b'"abnormal termination" signal')),
-]
-EVENTS = [
-    ("c", (9, b'"interrupted" signal')),
-    ("break", TERMINATION),
-    ("close", TERMINATION),
-    ("logoff", TERMINATION),
-    ("shutdown", TERMINATION),
-]
-
-
-def abort_message(error, place=b" in lumetra::()"):
-    number, text = error
-    return b"\r\nAborting due to runtime error %d (%s)%s\r\n\r\n" % (number, text, place)
+# The ways to fault and to be ended, and the runtime error of each.
+FAULTS = [("segfault", 12), ("overflow", 12), ("divide", 11), ("illegal", 10), ("abort", 14)]
+EVENTS = [("c", 9), ("break", 13), ("close", 13), ("logoff", 13), ("shutdown", 13)]
 
 
 def probe_records(count=2000):
@@ -58,11 +36,9 @@ def converted_records(count):
 
 @unittest.skipUnless(RUNNER and PROBE and CONTROL_EVENT,
                      "needs LUMETRA_RUNNER, LUMETRA_FAULT_PROBE and LUMETRA_CONTROL_EVENT")
-class FaultProbeTest(unittest.TestCase):
+class FaultProbeTest(FolderCase):
     def setUp(self):
-        folder = tempfile.TemporaryDirectory(prefix="lumetra-faults-")
-        self.addCleanup(folder.cleanup)
-        self.folder = pathlib.Path(folder.name)
+        super().setUp()
         self.records = self.folder / "records.txt"
 
     def start(self, *arguments):
@@ -84,20 +60,17 @@ class FaultProbeTest(unittest.TestCase):
         for way, error in FAULTS:
             for lines, records in [((), probe_records()), (("50",), converted_records(50))]:
                 with self.subTest(way=way, lines=lines):
-                    self.assertEqual(self.run_probe("lumetra", way, *lines), (error[0], abort_message(error), records))
+                    self.assertEqual(self.run_probe("lumetra", way, *lines), (error, abort_message(error), records))
 
     def test_without_module_the_message_ends_after_the_error_text(self):
-        self.assertEqual(self.run_probe("none", "segfault"),
-                         (12, abort_message(SEGMENTATION, b""), probe_records()))
+        self.assertEqual(self.run_probe("none", "segfault"), (12, abort_message(12, module=None), probe_records()))
 
     # Ctrl+Break while the exit handlers run is held back: the chosen error
     # stays, its message is written once, the records reach the file.
     def test_a_request_during_the_exit_is_held_back(self):
-        out_of_bounds = (6, b"out of bounds array access")
         for lines, records in [((), probe_records()), (("50",), converted_records(50))]:
             with self.subTest(lines=lines):
-                self.assertEqual(self.run_probe("lumetra", "held", *lines),
-                                 (6, abort_message(out_of_bounds), records))
+                self.assertEqual(self.run_probe("lumetra", "held", *lines), (6, abort_message(6), records))
 
     # The probe writes each record in two pieces, so an event that came
     # between them would tear the record if it were not held back.
@@ -114,15 +87,14 @@ class FaultProbeTest(unittest.TestCase):
                     time.sleep(delay)
                     cue.touch()
                     code, errors, records = self.finish(probe)
-                    self.assertEqual((code, errors), (error[0], abort_message(error)))
+                    self.assertEqual((code, errors), (error, abort_message(error)))
                     self.assertEqual(records, probe_records(len(records) // record_size))
 
     def wait_for_records_beyond(self, size, probe):
-        deadline = time.monotonic() + LIMIT
-        while not self.records.exists() or self.records.stat().st_size <= size:
+        def beyond():
             self.assertIsNone(probe.poll(), "the probe ended before the event")
-            self.assertLess(time.monotonic(), deadline, "the probe wrote no records")
-            time.sleep(0.01)
+            return self.records.exists() and self.records.stat().st_size > size
+        wait_until(beyond, "records beyond %d bytes" % size, LIMIT)
 
 
 if __name__ == "__main__":

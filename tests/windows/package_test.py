@@ -6,22 +6,16 @@ line ends, and the unpacked lumetra.exe converts the sample under wine
 
 import os
 import pathlib
-import re
-import shlex
 import struct
 import subprocess
 import tempfile
 import unittest
 import zipfile
 
+from lumetra_harness import RUNNER, project_version
+
 BUILD_DIR = pathlib.Path(os.environ.get("LUMETRA_BUILD_DIR", "."))
-RUNNER = shlex.split(os.environ.get("LUMETRA_RUNNER", ""))
-SOURCE_DIR = pathlib.Path(__file__).parents[2]
 TEXT_FILES = ["README.md", "lumetra.txt", "samples/pv-log.csv"]
-
-
-def project_version():
-    return re.search(r"project\(lumetra VERSION ([0-9.]+)", (SOURCE_DIR / "CMakeLists.txt").read_text()).group(1)
 
 
 def fixed_versions(program):

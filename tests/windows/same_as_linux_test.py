@@ -5,15 +5,13 @@ bytes), byte for byte."""
 
 import os
 import pathlib
-import shlex
 import subprocess
 import tempfile
 import unittest
 
+from lumetra_harness import HEADER, SAMPLE, command
+
 LINUX_BINARY = os.environ.get("LUMETRA_LINUX_BINARY", "")
-WINDOWS_COMMAND = shlex.split(os.environ.get("LUMETRA_RUNNER", "")) + [os.environ.get("LUMETRA_BINARY", "")]
-SAMPLE = pathlib.Path(os.environ.get("LUMETRA_SOURCE_DIR", pathlib.Path(__file__).parents[2])) / "samples" / "pv-log.csv"
-HEADER = b"Zeit;Leistung;Spannung;Strom\r\n"
 ONE_LINE = HEADER + b"1;2;3;4\r\n"
 # Wine hands a Windows program its arguments decoded in the locale's character set.
 ENVIRONMENT = dict(os.environ, LANG="C.UTF-8")
@@ -45,11 +43,11 @@ class SameAsLinuxTest(unittest.TestCase):
         for name, source_name, source, names, arguments in CASES:
             with self.subTest(case=name):
                 results = []
-                for command in [[LINUX_BINARY], WINDOWS_COMMAND]:
+                for program in [[LINUX_BINARY], command()]:
                     with tempfile.TemporaryDirectory(prefix="lumetra-same-") as folder:
                         if source is not None:
                             pathlib.Path(folder, source_name).write_bytes(source)
-                        results.append(run(command + arguments, folder, names))
+                        results.append(run(program + arguments, folder, names))
                 linux, windows = results
                 self.assertEqual(windows, linux)
                 if name == "sample":

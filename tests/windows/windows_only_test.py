@@ -2,14 +2,7 @@
 that NTFS takes for streams, opens paths longer than MAX_PATH, and answers
 the help the way Windows users ask for it and read it."""
 
-import os
-import sys
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "e2e"))
-from lumetra_run import BANNER, CONVERTING, LumetraCase, abort_message, summary  # noqa: E402
-
-LOG = b"Zeit;Leistung;Spannung;Strom\r\n081530;12.5;230.1;0.98\r\n"
-RECORD = b"$1;1;29730;12,5;230,1;0,98;0\r\n"
+from lumetra_harness import BANNER, LOG, RECORDS, LumetraCase, abort_message, finished_output
 
 
 class StreamNameTest(LumetraCase):
@@ -37,8 +30,8 @@ class StreamNameTest(LumetraCase):
                 else:
                     result = self.run_arguments(*arguments)
                 if line is None:
-                    self.assert_run(result, BANNER + CONVERTING + summary(1))
-                    self.assertEqual(self.read("out.txt"), RECORD)
+                    self.assert_run(result, finished_output(3))
+                    self.assertEqual(self.read("out.txt"), RECORDS)
                 else:
                     self.assert_run(result, BANNER, 2, abort_message(2, line))
                 self.assertEqual(sorted(path.name for path in self.folder.iterdir()), sorted(listing))
@@ -52,8 +45,8 @@ class LongPathTest(LumetraCase):
         self.write(deep + "/pv-log.csv", LOG)
         self.assertGreater(len(str(self.folder / deep)), 300)
         result = self.run_arguments(deep + "/pv-log.csv", deep + "\\..\\" + deep.rsplit("/", 1)[1] + "/out.txt")
-        self.assert_run(result, BANNER + CONVERTING + summary(1))
-        self.assertEqual(self.read(deep + "/out.txt"), RECORD)
+        self.assert_run(result, finished_output(3))
+        self.assertEqual(self.read(deep + "/out.txt"), RECORDS)
 
 
 class HelpTest(LumetraCase):
