@@ -6,8 +6,8 @@
 
 #include "console/console_output.h"
 #include "fuzz_support.h"
-#include "platform/console_api.h"
-#include "platform/terminal_console/test_console.h"
+#include "support/test_console.h"
+#include "system/console_api.h"
 
 namespace lumetra {
 namespace {

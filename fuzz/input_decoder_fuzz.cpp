@@ -6,8 +6,8 @@
 #include <span>
 #include <string_view>
 
+#include "console_host/input_decoder.h"
 #include "fuzz_support.h"
-#include "platform/terminal_console/input_decoder.h"
 
 namespace lumetra {
 namespace {

@@ -13,9 +13,9 @@
 #include "console/console_output.h"
 #include "console/line_input.h"
 #include "files/file_slots.h"
-#include "files/temp_folder.h"
 #include "fuzz_support.h"
-#include "platform/terminal_console/test_console.h"
+#include "support/temp_folder.h"
+#include "support/test_console.h"
 #include "text/text.h"
 
 namespace lumetra {

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "console/console_output.h"
-#include "files/conversion_reading.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
-#include "files/temp_folder.h"
 #include "fuzz_support.h"
-#include "platform/terminal_console/test_console.h"
 #include "runtime/runtime_error.h"
+#include "support/conversion_reading.h"
+#include "support/temp_folder.h"
+#include "support/test_console.h"
 
 namespace lumetra {
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
+#include "support/text_from_bytes.h"
 #include "text/numeric_text.h"
-#include "text/text_from_bytes.h"
 
 namespace lumetra {
 namespace {

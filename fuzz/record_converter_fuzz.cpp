@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "converter/record_converter.h"
-#include "converter/step_by_step_conversion.h"
 #include "fuzz_support.h"
-#include "text/text_from_bytes.h"
+#include "support/step_by_step_conversion.h"
+#include "support/text_from_bytes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumetra;
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz_check(reference.record.empty() && reference.failed_line == 0, "a line without ';' makes nothing");
     return 0;
   }
-  const RecordConverter::Outcome outcome = converter.make_record(bytes);
+  const RecordOutcome outcome = converter.make_record(bytes);
   fuzz_check(outcome.record == reference.record, "the record equals the step-by-step record");
   fuzz_check(outcome.failed_line == reference.failed_line, "the failing line equals the step-by-step one");
   fuzz_check((outcome.failed_line == 0) == (outcome.failed_index == 0), "a failure names its field");

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
+#include "support/text_from_bytes.h"
 #include "text/text.h"
-#include "text/text_from_bytes.h"
 
 namespace lumetra {
 namespace {

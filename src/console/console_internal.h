@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/console_api.h"
+#include "system/console_api.h"
 
 namespace lumetra {
 

@@ -6,8 +6,10 @@
 
 #include "console/console_internal.h"
 #include "files/file_slots.h"
-#include "platform/console_batch.h"
+#include "files/print_output.h"
+#include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
+#include "system/console_batch.h"
 
 namespace lumetra {
 namespace {
@@ -63,6 +65,12 @@ bool place_is_valid(std::int32_t row, std::int32_t column) noexcept {
 ConsoleState& console_state() noexcept { return state; }
 
 void reset_console_state() noexcept { state = ConsoleState{}; }
+
+void register_console_steps() noexcept {
+  static constexpr ExitSteps console_steps{.reset = reset_console_state};
+  (void)register_exit_steps(console_steps);
+  set_console_slot_preparer(prepare_console_slot);
+}
 
 HANDLE console_handle(bool want_input) noexcept {
   if (!state.handles_taken) take_handles();

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/console_api.h"
+#include "system/console_api.h"
 
 namespace lumetra {
 
@@ -58,5 +58,10 @@ std::int32_t console_device_write(FileSlot& slot, const char* bytes, std::int32_
 
 // Clears the console state (start-up).
 void reset_console_state() noexcept;
+// Registers the console's start-up with the layers below it: the runtime
+// clears the console state at its first initialisation, and every print
+// runs prepare_console_slot first. Call at start-up, after the file layer's
+// registration.
+void register_console_steps() noexcept;
 
 }  // namespace lumetra

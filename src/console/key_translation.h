@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "console/key_buffer.h"
-#include "platform/console_api.h"
+#include "system/console_api.h"
 
 namespace lumetra {
 

@@ -6,8 +6,8 @@
 
 #include "console/console_output.h"
 #include "console/key_buffer.h"
-#include "platform/console_api.h"
-#include "platform/console_batch.h"
+#include "system/console_api.h"
+#include "system/console_batch.h"
 
 namespace lumetra {
 namespace {

@@ -12,9 +12,9 @@
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
-#include "platform/console_api.h"
-#include "platform/standard_input.h"
 #include "runtime/runtime_error.h"
+#include "system/console_api.h"
+#include "system/standard_input.h"
 
 namespace lumetra {
 namespace {

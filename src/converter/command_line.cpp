@@ -10,10 +10,10 @@
 #include "converter/error_line.h"
 #include "files/file_slots.h"
 #include "lumetra_version.h"
-#include "platform/help_conventions.h"
-#include "platform/process.h"
-#include "platform/standard_streams.h"
 #include "runtime/runtime_error.h"
+#include "system/help_conventions.h"
+#include "system/process.h"
+#include "system/standard_streams.h"
 
 namespace lumetra {
 namespace {

@@ -12,15 +12,16 @@
 #include "converter/record_converter.h"
 #include "converter/source_lines.h"
 #include "converter/source_note.h"
+#include "files/file_exit.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
-#include "platform/process.h"
-#include "platform/console_window.h"
-#include "platform/standard_streams.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
+#include "system/console_window.h"
+#include "system/process.h"
+#include "system/standard_streams.h"
 #include "text/numeric_text.h"
 
 namespace lumetra {
@@ -64,7 +65,12 @@ void check(std::int32_t result, std::int32_t line) noexcept {
   if (target != nullptr) target();
 }
 
+// The files and the console register their start and end with the runtime
+// before it starts: their state is cleared at its first initialisation, and
+// its exit step closes the files.
 void start_up(int argc, char** argv, const char** previous_module, const char** previous_function) noexcept {
+  register_file_exit_steps();
+  register_console_steps();
   run_global_initialisation();
   *previous_module = set_error_module(module_name);
   *previous_function = set_error_function("");

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/code_page_850.h"
-#include "platform/process.h"
+#include "console_host/code_page_850.h"
+#include "system/process.h"
 
 namespace lumetra {
 namespace {

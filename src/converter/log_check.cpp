@@ -10,10 +10,10 @@
 #include <string_view>
 
 #include "converter/check_report.h"
-#include "converter/field_bytes.h"
 #include "converter/record_converter.h"
 #include "converter/source_lines.h"
-#include "converter/time_field.h"
+#include "records/field_bytes.h"
+#include "records/time_field.h"
 #include "runtime/runtime_error.h"
 #include "text/text.h"
 
@@ -125,7 +125,8 @@ void LogCheck::read() noexcept {
   if (header != 0) {
     stop_unread(header);
   } else {
-    const std::int32_t read = lines_.read_data_lines(current_, [this](std::string_view line) { return examine(line); }, [] {});
+    const std::int32_t read = lines_.read_data_lines(
+        current_, [this](std::string_view line) { return examine(line); }, [] {});
     if (read != 0) stop_unread(read);
   }
   // A read that failed ends the source as it ends the conversion; the
@@ -145,7 +146,7 @@ bool LogCheck::examine(std::string_view line) noexcept {
     list_line(findings_.skipped, line);
     return true;
   }
-  const RecordConverter::Outcome outcome = converter_.make_record(line);
+  const RecordOutcome outcome = converter_.make_record(line);
   if (outcome.failed_line != 0 || outcome.no_memory) [[unlikely]] {
     stop(error_code(outcome.no_memory ? RuntimeError::OutOfMemory : RuntimeError::OutOfBoundsArrayAccess),
          lines_.number_of(line), line);

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "console/console_output.h"
-#include "platform/standard_streams.h"
+#include "system/standard_streams.h"
 
 namespace lumetra {
 namespace {

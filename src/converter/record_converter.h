@@ -6,21 +6,12 @@
 #include <memory>
 #include <string_view>
 
-#include "text/text.h"
+#include "records/record.h"
 
 namespace lumetra {
 
-// Source lines reported with runtime errors of the conversion.
-inline constexpr std::int32_t line_clear_field = 33;
-inline constexpr std::int32_t line_store_comma = 42;
-inline constexpr std::int32_t line_store_byte = 44;
-
-// A line holding ";" is a data line of up to four fields: a time of day hhmmss
-// and three values. Its record, written to file 2, is
-//   "$1;1;" seconds ";" value ";" value ";" value ";0" CR LF
-// with blanks removed from the fields and "." turned into ",". Seconds are
-// hh * 3600 + mm * 60 + ss, read from the first two, the third and fourth,
-// and the last two bytes of the first field.
+// Converts the data lines of the source into records of file 2 (the record
+// of a line: records/record.h).
 class RecordConverter {
  public:
   // The converter made last is the one whose waiting records the runtime's
@@ -51,27 +42,21 @@ class RecordConverter {
     line_note_context_ = context;
   }
 
-  // What convert_line makes of a data line, without keeping or raising
-  // anything: the record's bytes, or for a fifth field with content the
-  // field's index and the source line of its error, or no memory for the
-  // record (the record then empty).
-  struct Outcome {
-    std::string_view record;
-    std::int32_t failed_index = 0;
-    std::int32_t failed_line = 0;
-    bool no_memory = false;
-  };
-  [[nodiscard]] Outcome make_record(std::string_view line) noexcept;
+  // What convert_line makes of a data line, in the room behind the waiting
+  // records, without keeping or raising anything: the record's bytes, or
+  // for a fifth field with content the field's index and the source line of
+  // its error, or no memory for the record (the record then empty).
+  [[nodiscard]] RecordOutcome make_record(std::string_view line) noexcept;
 
  private:
-  char* record_room(std::size_t line_length) noexcept;
+  char* room_for_record(std::size_t line_length) noexcept;
   std::size_t make_plain(std::string_view line) noexcept;
-  // Kept out of line, so that the plain lines' road saves no registers.
-  [[gnu::noinline]] Outcome make_general_record(std::string_view line) noexcept;
-  Outcome make_record(std::string_view line, const char* separator) noexcept;
-  Outcome finish_record(char* out, std::int32_t fields) noexcept;
+  // The general road, kept out of line, so that the plain lines' road saves
+  // no registers.
+  [[gnu::noinline]] RecordOutcome make_general_record(std::string_view line) noexcept;
+  [[gnu::noinline]] RecordOutcome make_record(std::string_view line, std::size_t separator) noexcept;
   [[nodiscard, gnu::noinline]] bool reserve_output(std::size_t size) noexcept;
-  void fail_line(std::string_view line, const Outcome& outcome) noexcept;
+  void fail_line(std::string_view line, const RecordOutcome& outcome) noexcept;
   void write_waiting_records() noexcept;
   static void write_at_exit() noexcept;
 

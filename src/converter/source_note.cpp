@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "platform/standard_streams.h"
 #include "runtime/runtime_error.h"
+#include "system/standard_streams.h"
 
 namespace lumetra {
 namespace {

@@ -6,10 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "console_host/code_page_850.h"
+#include "console_host/typed_names.h"
 #include "files/files_internal.h"
-#include "platform/code_page_850.h"
-#include "platform/standard_streams.h"
-#include "platform/typed_names.h"
+#include "system/file_identity.h"
+#include "system/standard_streams.h"
 
 namespace lumetra {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/crt_stream.h"
+#include "stream/crt_stream.h"
 #include "text/text.h"
 
 namespace lumetra {

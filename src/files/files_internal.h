@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "files/file_slots.h"
-#include "platform/crt_stream.h"
+#include "stream/crt_stream.h"
 
 namespace lumetra {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "files/file_slots.h"
-#include "platform/crt_stream.h"
+#include "stream/crt_stream.h"
 #include "text/text.h"
 
 namespace lumetra {

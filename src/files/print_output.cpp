@@ -4,7 +4,6 @@
 
 #include <string_view>
 
-#include "console/console_output.h"
 #include "files/line_reader.h"
 #include "runtime/runtime_error.h"
 
@@ -15,6 +14,12 @@ namespace {
 constexpr std::string_view line_end = "\r\n";
 constexpr std::string_view zone_spaces = "              ";
 static_assert(zone_spaces.size() == print_zone_width);
+
+ConsoleSlotPreparer console_slot_preparer = nullptr;
+
+void prepare_console_slot() noexcept {
+  if (console_slot_preparer != nullptr) console_slot_preparer();
+}
 
 // The slot whose column and width a print uses: the last of the chain of
 // shared-column links.
@@ -64,6 +69,8 @@ std::int32_t finish_record(FileSlot& slot, std::int32_t length, bool wide) noexc
 }
 
 }  // namespace
+
+void set_console_slot_preparer(ConsoleSlotPreparer prepare) noexcept { console_slot_preparer = prepare; }
 
 // ---- Items and endings -------------------------------------------------------
 

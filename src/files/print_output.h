@@ -19,10 +19,16 @@ inline constexpr std::int32_t ending_line_too = 4;  // also a line end
 
 inline constexpr std::uint32_t print_zone_width = 14;
 
-// Every print first prepares the console slot (once) and makes sure the
-// console can write. Printing to a number that is not open writes nothing
-// and records error 1; the outcome of the last write is the current error
-// number. Nothing is flushed after a print.
+// Every print first runs the console's preparation of its slot (prepared
+// once, the console able to write). Printing to a number that is not open
+// writes nothing and records error 1; the outcome of the last write is the
+// current error number. Nothing is flushed after a print.
+
+// The console layer, above this one, installs its preparation at start-up
+// (register_console_steps in console/console_output.h); until then prints
+// prepare nothing, and the console's number is not open.
+using ConsoleSlotPreparer = void (*)() noexcept;
+void set_console_slot_preparer(ConsoleSlotPreparer prepare) noexcept;
 
 // Prints the text's bytes (nothing for an empty or absent text), then the
 // ending. Consumes a temporary text.

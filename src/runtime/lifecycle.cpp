@@ -1,12 +1,11 @@
 // Start-up and shutdown of the runtime.
 #include "runtime/lifecycle.h"
 
-#include "console/console_output.h"
-#include "files/file_exit.h"
-#include "files/file_slots.h"
-#include "platform/process.h"
-#include "platform/processor.h"
+#include <array>
+
 #include "runtime/runtime_error.h"
+#include "system/process.h"
+#include "system/processor.h"
 #include "text/text.h"
 
 namespace lumetra {
@@ -24,13 +23,38 @@ struct CommandLine {
 };
 CommandLine command_line;
 
+struct ExitStepTable {
+  std::array<const ExitSteps*, exit_steps_capacity> steps{};
+  std::size_t count = 0;
+};
+ExitStepTable exit_step_table;
+
+// Runs one step of every registered layer, in the order of registration.
+template <typename Step>
+void run_registered(Step ExitSteps::*step) noexcept {
+  for (std::size_t i = 0; i < exit_step_table.count; ++i) {
+    if (const Step run = exit_step_table.steps[i]->*step; run != nullptr) run();
+  }
+}
+
 }  // namespace
+
+bool register_exit_steps(const ExitSteps& steps) noexcept {
+  ExitStepTable& table = exit_step_table;
+  for (std::size_t i = 0; i < table.count; ++i) {
+    if (table.steps[i] == &steps) return true;
+  }
+  if (table.count == table.steps.size()) return false;
+  table.steps[table.count++] = &steps;
+  return true;
+}
+
+void stop_blocking_everywhere() noexcept { run_registered(&ExitSteps::stop_blocking); }
 
 void runtime_initialise() noexcept {
   if (initialisation_count++ != 0) return;
   reset_error_context();
-  reset_file_slots();
-  reset_console_state();
+  run_registered(&ExitSteps::reset);
   reset_text_pool();
   command_line = CommandLine{};
   set_extended_precision_rounding_to_nearest();
@@ -39,7 +63,7 @@ void runtime_initialise() noexcept {
 void runtime_exit_step() noexcept {
   if (--initialisation_count != 0) return;
   if (exit_writer != nullptr) exit_writer();
-  file_close_all();
+  run_registered(&ExitSteps::close);
   const bool aborting = !pending_abort_message().empty();
   write_pending_abort_message();
   if (aborting && abort_step != nullptr) abort_step();
@@ -48,7 +72,7 @@ void runtime_exit_step() noexcept {
 void runtime_exit_step_from_signal_handler() noexcept {
   if (--initialisation_count != 0) return;
   if (exit_writer != nullptr) exit_writer();
-  close_files_from_signal_handler();
+  run_registered(&ExitSteps::close_from_signal_handler);
   write_pending_abort_message();
 }
 

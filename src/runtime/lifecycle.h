@@ -1,21 +1,48 @@
 // Start-up and shutdown of the runtime: the one-time initialisation, the
-// command line, the processor check, and the exit step that closes all files
-// and writes a pending abort message.
+// command line, the processor check, the steps that the layers above register
+// for start and end, and the exit step that runs them and writes a pending
+// abort message.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace lumetra {
 
+// What a layer above the runtime does when the runtime starts and ends. The
+// runtime cannot call those layers; each registers its steps at start-up, in
+// the order the shutdown needs, and the runtime runs them in that order. A
+// null step: nothing to do.
+struct ExitSteps {
+  // At the first runtime_initialise: the layer's state cleared.
+  void (*reset)() noexcept = nullptr;
+  // In the exit step, after the exit writer, before the abort message.
+  void (*close)() noexcept = nullptr;
+  // The same on the way out of a signal handler: async-signal-safe.
+  void (*close_from_signal_handler)() noexcept = nullptr;
+  // The end cannot wait any longer: whatever would wait fails instead.
+  // Async-signal-safe.
+  void (*stop_blocking)() noexcept = nullptr;
+};
+inline constexpr std::size_t exit_steps_capacity = 4;
+// Adds a layer's steps to a table of fixed size (nothing is allocated, and a
+// signal handler can run them), which keeps a reference: the steps live as
+// long as the process. Steps registered before are not added again. False
+// when the table is full.
+bool register_exit_steps(const ExitSteps& steps) noexcept;
+// Runs every registered stop_blocking step. Async-signal-safe.
+void stop_blocking_everywhere() noexcept;
+
 // Counts calls; the first clears the support layer's state (error context,
-// file slots, console state, text pool) and sets the floating-point control.
+// the registered layers' state, text pool) and sets the floating-point
+// control.
 void runtime_initialise() noexcept;
-// Counts down; at zero runs the exit writer, closes every open file and
-// writes a pending abort message. Registered as an exit handler by the
-// global initialisation.
+// Counts down; at zero runs the exit writer and the registered close steps
+// (the file layer's closes every open file), and writes a pending abort
+// message. Registered as an exit handler by the global initialisation.
 void runtime_exit_step() noexcept;
-// The exit step on the way out of a signal handler: the same, but the files
-// are closed with system calls only.
+// The exit step on the way out of a signal handler: the same, with the close
+// steps made for a signal handler (the files closed with system calls only).
 void runtime_exit_step_from_signal_handler() noexcept;
 // A writer that the exit step runs before it closes the files, so that
 // output waiting in memory reaches its file on every way out. It runs in a

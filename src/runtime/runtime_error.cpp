@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/process.h"
 #include "runtime/signals.h"
+#include "system/process.h"
 
 namespace lumetra {
 namespace {

@@ -9,12 +9,12 @@
 #include <array>
 #include <csignal>
 
-#include "files/file_exit.h"
-#include "platform/console_signals.h"
-#include "platform/process.h"
-#include "platform/terminal_mode.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
+#include "system/console_signals.h"
+#include "system/process.h"
+#include "system/signals.h"
+#include "system/terminal_mode.h"
 
 namespace lumetra {
 namespace {
@@ -54,7 +54,7 @@ void carry_out(int signal_number) noexcept {
 void end_at_once() noexcept {
   if (ending_at_once != 0) return;
   ending_at_once = 1;
-  stop_blocking_files();
+  stop_blocking_everywhere();
   std::int32_t code = chosen_code;
   if (pending_abort_message().empty() && first_request != 0) {
     code = error_of(first_request);
@@ -127,7 +127,6 @@ void install_signal_handlers() noexcept {
   }
   // The deadline of held requests comes by its signal, ignored or not.
   install_runtime_signal(signal_deadline, RuntimeError::TerminationRequestSignal);
-  ignore_write_signals();
 }
 
 bool handling_signal() noexcept { return in_handler != 0; }

@@ -12,9 +12,9 @@ namespace lumetra {
 // (13), quit as a quit request (15), and every other signal that would end
 // the process as a termination request (13). A request that is ignored when
 // the program starts (under nohup, in a script's background job) stays
-// ignored; the faults and the deadline's alarm are always taken.
-// Writes to a closed pipe or beyond the file-size limit fail instead of
-// ending the process.
+// ignored; the faults and the deadline's alarm are always taken. (Writes to
+// a closed pipe or beyond the file-size limit fail instead of ending the
+// process: the system layer ignores their signals from the start.)
 void install_signal_handlers() noexcept;
 
 // Turns a signal into its runtime error (abort message, files closed, the

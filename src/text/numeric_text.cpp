@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cstring>
 
-#include "platform/crt_number.h"
-#include "platform/memory.h"
+#include "system/c_locale.h"
+#include "system/memory.h"
 
 namespace lumetra {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/memory.h"
+#include "system/memory.h"
 #include "text/text.h"
 
 namespace lumetra {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/memory.h"
+#include "system/memory.h"
 #include "text/text.h"
 
 namespace lumetra {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/terminal_console/test_console.h"
 #include "runtime/runtime_error.h"
+#include "support/test_console.h"
 
 namespace lumetra {
 namespace {

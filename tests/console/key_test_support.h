@@ -3,7 +3,7 @@
 
 #include "console/console_output.h"
 #include "console/key_buffer.h"
-#include "platform/terminal_console/test_console.h"
+#include "support/test_console.h"
 
 namespace lumetra {
 

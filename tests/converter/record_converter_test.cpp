@@ -7,16 +7,16 @@
 #include <random>
 #include <string>
 
-#include "converter/step_by_step_conversion.h"
+#include "support/step_by_step_conversion.h"
+#include "support/text_from_bytes.h"
 #include "text/text.h"
-#include "text/text_from_bytes.h"
 
 namespace lumetra {
 namespace {
 
 ExpectedRecord convert_fast(RecordConverter& converter, const Text& line) {
   if (line.view().find(';') == std::string_view::npos) return {};
-  const RecordConverter::Outcome outcome = converter.make_record(line.view());
+  const RecordOutcome outcome = converter.make_record(line.view());
   return {std::string(outcome.record), outcome.failed_line};
 }
 

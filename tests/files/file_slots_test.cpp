@@ -9,7 +9,7 @@
 #include "files/file_test_support.h"
 #include "files/line_reader.h"
 #include "files/print_output.h"
-#include "platform/memory.h"
+#include "system/memory.h"
 
 namespace lumetra {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "console/console_output.h"
 #include "files/file_slots.h"
-#include "files/temp_folder.h"
-#include "platform/terminal_console/test_console.h"
 #include "runtime/runtime_error.h"
+#include "support/temp_folder.h"
+#include "support/test_console.h"
 
 namespace lumetra {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "files/conversion_reading.h"
 #include "files/file_test_support.h"
-#include "platform/file_io.h"
-#include "platform/memory.h"
+#include "support/conversion_reading.h"
+#include "system/file_io.h"
+#include "system/memory.h"
 
 namespace lumetra {
 namespace {

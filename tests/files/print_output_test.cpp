@@ -8,7 +8,7 @@
 #include <string>
 
 #include "files/file_test_support.h"
-#include "platform/file_io.h"
+#include "system/file_io.h"
 
 namespace lumetra {
 namespace {

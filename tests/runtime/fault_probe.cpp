@@ -30,13 +30,15 @@
 #include <string_view>
 
 #include "converter/record_converter.h"
+#include "files/file_exit.h"
 #include "files/file_slots.h"
 #include "files/print_output.h"
-#include "platform/memory.h"
-#include "platform/process.h"
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
+#include "system/memory.h"
+#include "system/process.h"
+#include "system/signals.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
@@ -219,6 +221,7 @@ __attribute__((no_sanitize("undefined"))) void end_the_way(std::string_view way)
 int main(int argc, char** argv) {
   if (argc != 4 && argc != 5) return 101;
   output_path = argv[1];
+  register_file_exit_steps();  // the exit step closes the files, as in the converter's start-up
   run_global_initialisation();
   if (std::string_view(argv[2]) == "lumetra") {
     (void)set_error_module("lumetra");

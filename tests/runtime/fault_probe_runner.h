@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "../files/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace lumetra {
 

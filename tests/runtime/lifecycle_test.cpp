@@ -13,7 +13,7 @@
 #include <string>
 
 #include "fault_probe_runner.h"
-#include "platform/processor.h"
+#include "system/processor.h"
 
 namespace lumetra {
 namespace {

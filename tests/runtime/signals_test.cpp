@@ -1,5 +1,7 @@
 // Real processor faults in a process that runs the runtime: each ends with its
 // runtime error, its abort message and the records written so far on disk.
+#include "system/signals.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <thread>
 
 #include "fault_probe_runner.h"
-#include "platform/process.h"
 
 namespace lumetra {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory.h"
+#include "system/memory.h"
 #include "text/numeric_text.h"
 #include "text/text.h"
 

@@ -1,6 +1,6 @@
 // File names as Windows opens them: the long form of paths beyond MAX_PATH
 // and the names that hold no plain file.
-#include "platform/windows/path_names.h"
+#include "system/windows/path_names.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

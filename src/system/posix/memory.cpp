@@ -1,0 +1,10 @@
+// The size of a block of the C library's allocator.
+#include "system/memory.h"
+
+#include <malloc.h>
+
+namespace lumetra {
+
+std::size_t memory_block_size(void* block) noexcept { return malloc_usable_size(block); }
+
+}  // namespace lumetra
