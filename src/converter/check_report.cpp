@@ -23,7 +23,12 @@ class ReportLine {
  public:
   template <typename... Values>
   ReportLine& add(const char* format, Values... values) noexcept {
-    const int added = std::snprintf(text_ + length_, sizeof text_ - length_, format, values...);
+    int added = 0;
+    if constexpr (sizeof...(Values) == 0) {
+      added = std::snprintf(text_ + length_, sizeof text_ - length_, "%s", format);  // a plain text
+    } else {
+      added = std::snprintf(text_ + length_, sizeof text_ - length_, format, values...);
+    }
     if (added > 0) length_ = std::min(length_ + static_cast<std::size_t>(added), sizeof text_ - 1);
     return *this;
   }

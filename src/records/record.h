@@ -17,7 +17,6 @@
 namespace lumetra {
 
 // Source lines reported with runtime errors of the conversion.
-inline constexpr std::int32_t line_clear_field = 33;
 inline constexpr std::int32_t line_store_comma = 42;
 inline constexpr std::int32_t line_store_byte = 44;
 
