@@ -70,6 +70,7 @@ command -v mawk >/dev/null && peers+=(mawk)
 # processes' together), as "real/user/system".
 time_run() {
   local TIMEFORMAT='%3R/%3U/%3S'
+  rm -f "$data/$1-out."*  # every run writes a new file, as a day's conversion does
   { time "run_$1" 2>/dev/null; } 2>&1
 }
 
