@@ -48,7 +48,7 @@ make_log() {
 }
 
 build_floor() {
-  c++ -std=c++20 -O2 -o "$data/copy_floor" "$repo/bench/copy_floor.cpp"
+  c++ -std=c++20 -O3 -o "$data/copy_floor" "$repo/bench/copy_floor.cpp"
 }
 
 # The peers. Each runs one conversion or copy of the log; add a peer by
@@ -66,14 +66,20 @@ run_check() { "$lumetra" --check "$log" >/dev/null; }
 peers=(lumetra pipe check floor cat dd)
 command -v mawk >/dev/null && peers+=(mawk)
 
-# Seconds one run of a peer takes, wall clock.
+# Seconds one run of a peer takes: wall clock, user and system time (its
+# processes' together), as "real/user/system".
 time_run() {
-  local start=$EPOCHREALTIME
-  "run_$1"
-  echo "$start $EPOCHREALTIME" | awk '{ printf "%.3f\n", $2 - $1 }'
+  local TIMEFORMAT='%3R/%3U/%3S'
+  rm -f "$data/$1-out."*  # every run writes a new file, as a day's conversion does
+  { time "run_$1" 2>/dev/null; } 2>&1
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# The median of one field (1 real, 2 user, 3 system) of a peer's runs.
+field_median() {
+  # shellcheck disable=SC2046
+  median $(printf '%s\n' $2 | cut -d/ -f"$1")
+}
 
 check_output() {
   local records
@@ -99,10 +105,12 @@ done
 bytes=$(stat -c %s "$log")
 echo "log: $lines lines, $bytes bytes; median of $runs runs each, alternating"
 declare -A medians
+printf '%-8s %8s %8s %8s   %s\n' peer real user system "runs (real)"
 for peer in "${peers[@]}"; do
-  # shellcheck disable=SC2086
-  medians[$peer]=$(median ${times[$peer]})
-  printf '%-8s %8.3f s   (runs: %s)\n' "$peer" "${medians[$peer]}" "${times[$peer]% }"
+  medians[$peer]=$(field_median 1 "${times[$peer]}")
+  # shellcheck disable=SC2046
+  printf '%-8s %8.3f %8.3f %8.3f   %s\n' "$peer" "${medians[$peer]}" "$(field_median 2 "${times[$peer]}")" \
+    "$(field_median 3 "${times[$peer]}")" "$(printf '%s\n' ${times[$peer]} | cut -d/ -f1 | tr '\n' ' ')"
 done
 awk -v bytes="$bytes" -v own="${medians[lumetra]}" -v cat="${medians[cat]}" -v dd="${medians[dd]}" \
     -v floor="${medians[floor]}" -v mawk="${medians[mawk]:-0}" -v check="${medians[check]}" 'BEGIN {

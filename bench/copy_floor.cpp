@@ -1,9 +1,11 @@
 // The floor any converter stands on: read the source into the program's own
-// memory and write the records out, doing nothing else. Reads the source in
-// 1 MiB blocks with read(2), touches every byte read once (sums it), and for
-// each block writes RATIO times as many bytes to a new file with write(2),
-// touching every byte written once (fills it). With RATIO the converter's
-// target size over its source size, the write pattern is the converter's.
+// memory and write as many bytes as the converter's target holds, doing
+// nothing else, as fast as the machine allows. Reads the source in 1 MiB
+// blocks with read(2) and reads every byte once (summed a machine word at a
+// time, which the compiler turns into vector adds); writes RATIO times as
+// many bytes in 1 MiB blocks with write(2), filled at memset's speed. With
+// RATIO the converter's target size over its source size, the reads and
+// writes are the converter's.
 //
 // Usage: copy_floor SOURCE TARGET RATIO
 #include <fcntl.h>
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -24,6 +27,30 @@ bool write_all(int fd, const unsigned char* bytes, std::size_t count) {
     if (done <= 0) return false;
     bytes += done;
     count -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+// Every byte read once: the bytes summed as 64-bit words, the tail alone.
+std::uint64_t sum_bytes(const unsigned char* bytes, std::size_t count) {
+  std::uint64_t sum = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes + i, 8);
+    sum += word;
+  }
+  for (; i < count; ++i) sum += bytes[i];
+  return sum;
+}
+
+// Writes count bytes of the fill in blocks of at most block_size.
+bool write_filled(int fd, unsigned char* block, std::uint64_t count, int fill) {
+  while (count > 0) {
+    const std::size_t step = count < block_size ? static_cast<std::size_t>(count) : block_size;
+    std::memset(block, fill, step);
+    if (!write_all(fd, block, step)) return false;
+    count -= step;
   }
   return true;
 }
@@ -42,21 +69,25 @@ int main(int argc, char** argv) {
     std::perror("copy_floor");
     return 1;
   }
-  const auto input = std::make_unique<unsigned char[]>(block_size);
-  const auto output = std::make_unique<unsigned char[]>(static_cast<std::size_t>(block_size * ratio) + 1);
+  const auto input = std::make_unique_for_overwrite<unsigned char[]>(block_size);
+  const auto output = std::make_unique_for_overwrite<unsigned char[]>(block_size);
   std::uint64_t sum = 0;
-  double owed = 0.0;  // output bytes due, carried between blocks
+  std::uint64_t read_total = 0;
+  std::uint64_t written = 0;  // output bytes written so far
   for (;;) {
     const ssize_t got = ::read(in, input.get(), block_size);
     if (got < 0) return 1;
     if (got == 0) break;
-    for (ssize_t i = 0; i < got; ++i) sum += input[static_cast<std::size_t>(i)];
-    owed += static_cast<double>(got) * ratio;
-    const auto count = static_cast<std::size_t>(owed);
-    owed -= static_cast<double>(count);
-    for (std::size_t i = 0; i < count; ++i) output[i] = static_cast<unsigned char>(sum + i);
-    if (!write_all(out, output.get(), count)) return 1;
+    sum += sum_bytes(input.get(), static_cast<std::size_t>(got));
+    read_total += static_cast<std::uint64_t>(got);
+    // Whole output blocks as they fall due; the rest at the end.
+    const auto due = static_cast<std::uint64_t>(static_cast<double>(read_total) * ratio);
+    const std::uint64_t whole = (due - written) / block_size * block_size;
+    if (!write_filled(out, output.get(), whole, static_cast<int>(sum))) return 1;
+    written += whole;
   }
-  // The sum is used, so the reading loop cannot be left out.
+  const auto due = static_cast<std::uint64_t>(static_cast<double>(read_total) * ratio);
+  if (!write_filled(out, output.get(), due - written, static_cast<int>(sum))) return 1;
+  // The sum is used, so the reading cannot be left out.
   return ::close(out) == 0 && sum != 1 ? 0 : 1;
 }

@@ -157,6 +157,14 @@ void wait_for_final_key(const MainState& state) noexcept {
 
 // Converts one data line; false when the conversion must end after it: a
 // request waits, or the target cannot take more records.
+// The plain lines at the start of a block of whole lines, converted in one
+// go; the records they made are counted.
+RecordConverter::LinesTaken take_plain_lines(MainState& state, std::string_view block) noexcept {
+  const RecordConverter::LinesTaken taken = state.converter.convert_plain_lines(block);
+  state.record_count += taken.lines;
+  return taken;
+}
+
 bool convert_one(MainState& state, std::string_view line) noexcept {
   if (state.converter.convert_line(line)) ++state.record_count;
   return !request_waiting() && !state.converter.target_failed();
@@ -183,7 +191,7 @@ void convert_lines(MainState& state) noexcept {
   state.converter.set_line_note(note_failing_line, &state.lines);
   const std::int32_t read = state.lines.read_data_lines(
       state.current_line, [&state](std::string_view line) { return convert_one(state, line); },
-      [&state] { state.progress.look(); });
+      [&state] { state.progress.look(); }, [&state](std::string_view block) { return take_plain_lines(state, block); });
   check_read(read, state.lines, line_read_line);  // a line too long for memory
   state.converter.finish();
 }

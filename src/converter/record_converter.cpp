@@ -14,6 +14,7 @@
 #include "runtime/lifecycle.h"
 #include "runtime/runtime_error.h"
 #include "runtime/signals.h"
+#include "stream/text_reader.h"
 #include "system/memory.h"
 
 namespace lumetra {
@@ -120,6 +121,31 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
   waiting_ += size;
   if (waiting_ >= output_batch_size) finish();
   return true;
+}
+
+RecordConverter::LinesTaken RecordConverter::convert_plain_lines(std::string_view block) noexcept {
+  LinesTaken taken;
+  if (!reserve_output(first_room)) return taken;
+  const char* const end = block.data() + block.size();
+  const char* line = block.data();
+  while (line != end && !request_waiting() && !target_failed_) {
+    // One batch at a time: the plain records of a batch always fit its room.
+    char* out = output_.get() + waiting_;
+    char* const batch_end = output_.get() + output_batch_size;
+    while (line != end && out < batch_end) {
+      const auto* lf = static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+      const std::size_t size = make_plain_record(buffered_line_text({line, static_cast<std::size_t>(lf - line)}), out);
+      if (size == 0) break;
+      out += size;
+      line = lf + 1;
+      ++taken.lines;
+    }
+    waiting_ = static_cast<std::size_t>(out - output_.get());
+    if (waiting_ < output_batch_size) break;  // a line that is not plain, or the block's end
+    finish();
+  }
+  taken.bytes = static_cast<std::size_t>(line - block.data());
+  return taken;
 }
 
 // A line that makes no record ends the process: the index check before a

@@ -29,8 +29,17 @@ class SourceLines {
   // time). A read that fails ends the source: the line it cut is no line of
   // the file, and the source's close reports the failure. 0, or 4 when a
   // line does not fit in memory.
+  // take_lines(block), when given, is offered the whole lines at hand first,
+  // before each line that is visited alone: it takes as many as it can (at
+  // least none) and tells their bytes and count (`bytes`, `lines`); visit
+  // then gets the line after them.
+  template <typename Visit, typename ReadOn, typename TakeLines>
+  [[nodiscard]] std::int32_t read_data_lines(Text& line, Visit&& visit, ReadOn&& read_on,
+                                             TakeLines&& take_lines) noexcept;
   template <typename Visit, typename ReadOn>
-  [[nodiscard]] std::int32_t read_data_lines(Text& line, Visit&& visit, ReadOn&& read_on) noexcept;
+  [[nodiscard]] std::int32_t read_data_lines(Text& line, Visit&& visit, ReadOn&& read_on) noexcept {
+    return read_data_lines(line, visit, read_on, [](std::string_view) { return Taken{}; });
+  }
 
   // The number of the line being visited, the header being line 1; only
   // during the visit.
@@ -43,6 +52,7 @@ class SourceLines {
   [[nodiscard]] std::string_view next_start() const noexcept;
 
   static constexpr std::size_t start_size = 512;
+  static constexpr std::int64_t lines_between_offers = 16;
 
  private:
   enum class Next : std::uint8_t { Line, End, TooLong };
@@ -50,8 +60,12 @@ class SourceLines {
   Next read_next_line(Text& text, std::string_view& line) noexcept;
   void keep_next_start() noexcept;
   [[nodiscard]] bool source_failed() const noexcept;
-  template <typename Visit>
-  bool visit_buffered(std::string_view lines, Visit& visit) noexcept;
+  struct Taken {
+    std::size_t bytes = 0;
+    std::int64_t lines = 0;
+  };
+  template <typename Visit, typename TakeLines>
+  bool visit_buffered(std::string_view lines, Visit& visit, TakeLines& take_lines) noexcept;
 
   FileNumber source_;
   std::int64_t lines_taken_ = 0;  // lines read whole, the header included
@@ -65,12 +79,13 @@ class SourceLines {
 // line count is kept in a register and added once per batch, so that the
 // hot loop pays nothing for the numbers. Only a line that is not whole in
 // the buffer is read on its own.
-template <typename Visit, typename ReadOn>
-std::int32_t SourceLines::read_data_lines(Text& line, Visit&& visit, ReadOn&& read_on) noexcept {
+template <typename Visit, typename ReadOn, typename TakeLines>
+std::int32_t SourceLines::read_data_lines(Text& line, Visit&& visit, ReadOn&& read_on,
+                                          TakeLines&& take_lines) noexcept {
   for (bool go_on = true; go_on;) {
     const std::string_view lines = file_buffered_lines(source_);
     if (!lines.empty()) {
-      go_on = visit_buffered(lines, visit);
+      go_on = visit_buffered(lines, visit, take_lines);
       read_on();
       continue;
     }
@@ -86,13 +101,24 @@ std::int32_t SourceLines::read_data_lines(Text& line, Visit&& visit, ReadOn&& re
   return 0;
 }
 
-template <typename Visit>
-bool SourceLines::visit_buffered(std::string_view lines, Visit& visit) noexcept {
+template <typename Visit, typename TakeLines>
+bool SourceLines::visit_buffered(std::string_view lines, Visit& visit, TakeLines& take_lines) noexcept {
   batch_ = lines.data();
   std::size_t used = 0;
   std::int64_t count = 0;
   bool go_on = true;
+  std::int64_t alone = 0;  // lines to visit alone before the next offer
   while (go_on && used < lines.size()) {
+    if (alone == 0) {
+      const auto taken = take_lines(lines.substr(used));
+      used += taken.bytes;
+      count += taken.lines;
+      if (used == lines.size()) break;
+      // An offer that took nothing comes again only after some lines: lines
+      // it cannot take tend to come in runs.
+      alone = taken.lines == 0 ? lines_between_offers : 1;
+    }
+    --alone;
     const std::size_t lf = lines.find('\n', used);
     go_on = visit(buffered_line_text(lines.substr(used, lf - used)));
     used = lf + 1;

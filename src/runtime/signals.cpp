@@ -17,6 +17,9 @@
 #include "system/terminal_mode.h"
 
 namespace lumetra {
+
+volatile std::sig_atomic_t waiting_signal = 0;
+
 namespace {
 
 constexpr unsigned request_deadline_seconds = 2;
@@ -28,7 +31,6 @@ std::array<std::int32_t, signal_count> signal_errors{};
 // request and the one that waits for the holds to end.
 volatile std::sig_atomic_t request_holds = 0;
 volatile std::sig_atomic_t first_request = 0;
-volatile std::sig_atomic_t waiting_signal = 0;
 volatile std::sig_atomic_t in_handler = 0;
 volatile std::sig_atomic_t ending_at_once = 0;
 volatile std::sig_atomic_t chosen_code = 0;
@@ -156,7 +158,6 @@ void hold_requests_until_exit(std::int32_t code) noexcept {
   request_holds = request_holds + 1;
 }
 
-bool request_waiting() noexcept { return waiting_signal != 0; }
 
 void await_closing_request() noexcept {
   if (!console_closing()) return;

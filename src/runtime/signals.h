@@ -1,6 +1,7 @@
 // Signals and processor faults as numbered runtime errors.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 
 namespace lumetra {
@@ -36,7 +37,10 @@ void on_runtime_signal(int signal_number) noexcept;
 void hold_requests_until_exit(std::int32_t code) noexcept;
 
 // True when a held request waits to be carried out.
-[[nodiscard]] bool request_waiting() noexcept;
+[[nodiscard]] inline bool request_waiting() noexcept {
+  extern volatile std::sig_atomic_t waiting_signal;  // the signal to carry out when the holds end; 0 none
+  return waiting_signal != 0;
+}
 // Before a normal end: when the console is being closed, its termination
 // request is on its way; it is awaited and carried out, so that the run
 // ends as a termination request and not normally.

@@ -7,7 +7,11 @@
 #include <random>
 #include <string>
 
+#include "converter/source_lines.h"
+#include "files/file_slots.h"
+#include "files/line_reader.h"
 #include "support/step_by_step_conversion.h"
+#include "support/temp_folder.h"
 #include "support/text_from_bytes.h"
 #include "text/text.h"
 
@@ -133,6 +137,50 @@ TEST(RecordConverter, LoggerLinesEqualStepByStepConversion) {
   int records = 0;
   ASSERT_TRUE(same_as_step_by_step([&] { return logger_line(random); }, 60000, records));
   EXPECT_GT(records, 30000);
+}
+
+// The target of a source read through the conversion loop, with the plain
+// lines taken in blocks or each line alone. A small read buffer makes many
+// buffers, with lines cut at their ends.
+std::string target_of(const TempFolder& folder, const std::string& source, bool in_blocks) {
+  constexpr FileNumber source_file = 1;
+  constexpr FileNumber target_file = 2;
+  EXPECT_EQ(file_open(source.c_str(), mode_input, 0, 0, source_file, 0), 0);
+  EXPECT_EQ(file_open(folder.path("target.txt").c_str(), mode_output, 0, 0, target_file, 0), 0);
+  EXPECT_EQ(file_set_read_buffer(source_file, 1000), 0);
+  Text line;
+  SourceLines lines(source_file);
+  EXPECT_EQ(lines.read_header(line), 0);
+  {
+    RecordConverter converter;
+    const auto visit = [&](std::string_view data_line) {
+      (void)converter.convert_line(data_line);
+      return true;
+    };
+    const auto take = [&](std::string_view block) {
+      return in_blocks ? converter.convert_plain_lines(block) : RecordConverter::LinesTaken{};
+    };
+    EXPECT_EQ(lines.read_data_lines(line, visit, [] {}, take), 0);
+    converter.finish();
+  }
+  file_close_all();
+  release_text(line);
+  return folder.read("target.txt");
+}
+
+TEST(RecordConverter, PlainLinesTakenInBlocksGiveTheRecordsOfSingleLines) {
+  std::mt19937 random(11);
+  std::string source = "Zeit;Wert\r\n";
+  for (int i = 0; i < 20000; ++i) {
+    const std::string line = logger_line(random);
+    if (convert_step_by_step(text_of(line)).failed_line != 0) continue;  // would end the run
+    source += line + (random() % 4 == 0 ? "\n" : random() % 16 == 0 ? "\r\r\n" : "\r\n");
+  }
+  const TempFolder folder;
+  const std::string path = folder.write("source.csv", source);
+  const std::string in_blocks = target_of(folder, path, true);
+  EXPECT_EQ(in_blocks, target_of(folder, path, false));
+  EXPECT_GT(in_blocks.size(), source.size());
 }
 
 TEST(RecordConverter, LongFieldsKeepEveryByte) {

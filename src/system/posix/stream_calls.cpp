@@ -40,7 +40,13 @@ int lock_for_writing(int fd, bool shared, bool empty) noexcept {
   if (retry_on_interrupt([&] { return ::fcntl(fd, command, &whole); }) == -1 && (errno == EAGAIN || errno == EACCES))
     return EBUSY;
   if (!empty) return 0;
-  return ::ftruncate(fd, 0) == -1 || ::lseek(fd, 0, SEEK_SET) == -1 ? errno : 0;
+  // A file that is empty already is not emptied again: ext4 takes a file cut
+  // to nothing for one being replaced and writes all of it out when it is
+  // closed, which holds up the end of a run into a new target.
+  struct stat info {};
+  const bool holds_bytes = ::fstat(fd, &info) == -1 || info.st_size != 0;
+  if (holds_bytes && ::ftruncate(fd, 0) == -1) return errno;
+  return ::lseek(fd, 0, SEEK_SET) == -1 ? errno : 0;
 }
 
 // The descriptor a name stands for: /dev/stdin, /dev/stdout, /dev/stderr,
