@@ -149,14 +149,17 @@ class ByteStream {
     void operator()(char* buffer) const noexcept;
   };
   std::unique_ptr<char[], BufferRelease> buffer_;
-  // Reading: bytes [pos_, end_) of the buffer are unread. Writing: bytes
-  // [0, end_) wait to be written. buffer_offset_ is the file position of the
-  // buffer's first byte.
+  // Reading: bytes [pos_, end_) of the buffer are unread, bytes [lead_,
+  // pos_) were read, the lead_ bytes before them hold nothing. Writing: bytes
+  // [0, end_) wait to be written. buffer_offset_ is the file position that
+  // the buffer's first byte stands for.
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::int64_t buffer_offset_ = 0;
 
  private:
+  [[nodiscard]] std::size_t lead_for(std::size_t kept) const noexcept;
+  [[nodiscard]] std::size_t read_room() const noexcept;
   int drop_read_ahead() noexcept;
   void restart_buffer(std::int64_t offset) noexcept;
   void release() noexcept;
@@ -169,6 +172,7 @@ class ByteStream {
   FileIdentity identity_;
   std::int64_t length_at_open_ = 0;  // regular files only; else 0
   std::size_t buffer_size_ = crt_stream_buffer_size;
+  std::size_t lead_ = 0;
   std::uint64_t buffer_starts_ = 0;
 };
 

@@ -117,6 +117,29 @@ TEST(ByteStream, SettingThePositionClearsTheEndOfFileIndicator) {
   EXPECT_EQ(read_all_with_read(stream, 10), "bc");
 }
 
+// A large buffer places what it reads by the file's pages; going back to
+// bytes read before the buffer last started over still gives the file's
+// bytes, whichever way the stream gets there.
+TEST(ByteStream, GoingBackFromALargeBufferGivesTheFilesBytes) {
+  constexpr std::size_t buffer = std::size_t{64} << 10;
+  std::string bytes;
+  for (std::size_t n = 0; bytes.size() < 3 * buffer; ++n) bytes += std::to_string(n * 7919 % 100003) + ";";
+  TempFolder folder;
+  const std::string path = folder.write("bytes", bytes);
+  for (const std::size_t back : {1, 16, 100, 2049, 4095, 4096, 5000}) {
+    SCOPED_TRACE(back);
+    CrtStream stream;
+    ASSERT_EQ(stream.open(path.c_str(), "rb"), 0);
+    ASSERT_EQ(stream.set_buffer_size(buffer), 0);
+    std::string step(100, '\0');
+    for (std::size_t done = 0; done < buffer + 10; done += step.size()) ASSERT_EQ(stream.read(step.data(), 100), 100u);
+    const std::size_t start = buffer - back;
+    ASSERT_EQ(stream.set_position(static_cast<std::int64_t>(start)), 0);
+    ASSERT_EQ(stream.read(step.data(), 100), 100u);
+    EXPECT_EQ(step, bytes.substr(start, 100));
+  }
+}
+
 TEST(ByteStream, OpenFailuresDirectoriesMissingFilesAndUnknownModes) {
   TempFolder folder;
   const std::string directory = folder.root().string();
