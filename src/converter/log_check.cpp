@@ -9,6 +9,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "converter/check_report.h"
 #include "converter/record_converter.h"
 #include "converter/source_lines.h"
@@ -81,19 +85,41 @@ constexpr std::uint64_t plain_value_bytes(std::uint64_t word) noexcept {
   return digits | bytes_equal(word, '.') | bytes_equal(word, ',') | bytes_equal(word, ';');
 }
 
-// True when fields of at least eight bytes hold nothing but digits, ".",
-// "," and ";", eight bytes at a time; the last eight may overlap the ones
-// before them. False says nothing: numeric_values decides then.
-bool plain_values(std::string_view fields) noexcept {
+#if defined(__SSE2__)
+// True when the 16 bytes at `at` are all digits, ".", "," or ";".
+bool plain_vector(const char* at) noexcept {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  const __m128i above_zero = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  const __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(above_zero, _mm_set1_epi8(9)), above_zero);
+  const __m128i marks =
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')),
+                   _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(';'))));
+  return _mm_movemask_epi8(_mm_or_si128(digits, marks)) == 0xFFFF;
+}
+#endif
+
+// True when bytes of at least eight hold nothing but digits, ".", "," and
+// ";": 16 bytes at a time where the processor has vectors, else eight; the
+// last piece may overlap the ones before it. False says nothing:
+// numeric_values decides then.
+bool plain_bytes(std::string_view bytes) noexcept {
+  const char* const end = bytes.data() + bytes.size();
+#if defined(__SSE2__)
+  if (bytes.size() >= 16) {
+    for (const char* at = bytes.data(); end - at > 16; at += 16) {
+      if (!plain_vector(at)) return false;
+    }
+    return plain_vector(end - 16);
+  }
+#endif
   constexpr std::uint64_t every_byte = 0x8080'8080'8080'8080u;
-  if (fields.size() < 8) return false;
+  if (bytes.size() < 8) return false;
   const auto word_at = [](const char* at) {
     std::uint64_t word = 0;
     std::memcpy(&word, at, 8);
     return word;
   };
-  const char* const end = fields.data() + fields.size();
-  for (const char* at = fields.data(); end - at > 8; at += 8) {
+  for (const char* at = bytes.data(); end - at > 8; at += 8) {
     if (plain_value_bytes(word_at(at)) != every_byte) return false;
   }
   return plain_value_bytes(word_at(end - 8)) == every_byte;
@@ -155,8 +181,10 @@ bool LogCheck::examine(std::string_view line) noexcept {
   ++findings_.records;
   const std::string_view time = line.substr(0, separator);
   if (!plain_time && !six_digit_time(time)) list_line(findings_.times, line, time_field_seconds(time));
+  // Behind six digits and ";" the values are plain exactly when the whole
+  // line is, and the whole line is long enough for a vector more often.
   const std::string_view values = line.substr(separator + 1);
-  if (!plain_values(values) && !numeric_values(values)) list_line(findings_.values, line);
+  if (!plain_bytes(plain_time ? line : values) && !numeric_values(values)) list_line(findings_.values, line);
   return true;
 }
 

@@ -40,6 +40,10 @@ REPORTS = [
     ("values", HEADER + lines(b"120000;1,5;-2.5;+3", b"120000;1 234.5; 7 ; 8", b"120000;1.5e3;2;3",
                               b"120000;1-5;2;3", b"120000;\t1;2;3", b"120000;;;", b"120000;x"),
      read(8, 7) + b"  Werte:        4 Zeilen mit Werten, die keine Zahlen sind: 4, 5, 6, 8\r\n" + RUNS_THROUGH, 0),
+    ("values of sixteen bytes and more", HEADER + lines(b"120000;1.25;2.50;3.75", b"120000;1.0;2.0;3/4", b"120000;10:5;2.0;3.0",
+                                                       b"120000;11111111111111111111;2x", b"120000;+1.5;2;33333333",
+                                                       b"120000;0000000000;1111111111;-2"),
+     read(7, 6) + b"  Werte:        3 Zeilen mit Werten, die keine Zahlen sind: 3, 4, 5\r\n" + RUNS_THROUGH, 0),
     ("skipped lines", HEADER + lines(*SKIPPED) + logger_lines(2),
      read(10, 2) + b"  \x9Abersprungen: 7 Zeilen ohne \";\": 2, 3, 4, 5, 6, ...\r\n" + RUNS_THROUGH, 0),
 ]
