@@ -155,8 +155,6 @@ void wait_for_final_key(const MainState& state) noexcept {
   terminate_with_code(0);
 }
 
-// Converts one data line; false when the conversion must end after it: a
-// request waits, or the target cannot take more records.
 // The plain lines at the start of a block of whole lines, converted in one
 // go; the records they made are counted.
 RecordConverter::LinesTaken take_plain_lines(MainState& state, std::string_view block) noexcept {
@@ -165,6 +163,8 @@ RecordConverter::LinesTaken take_plain_lines(MainState& state, std::string_view 
   return taken;
 }
 
+// Converts one data line; false when the conversion must end after it: a
+// request waits, or the target cannot take more records.
 bool convert_one(MainState& state, std::string_view line) noexcept {
   if (state.converter.convert_line(line)) ++state.record_count;
   return !request_waiting() && !state.converter.target_failed();

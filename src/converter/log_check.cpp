@@ -47,15 +47,15 @@ bool six_digit_time(std::string_view field) noexcept {
 
 // What a byte of the values is to a number: digits and decimal marks make
 // it, a sign may lead it, blanks are dropped and separators end it.
-enum ValueByte : unsigned char { Foreign, Numeral, Blank, Separator, Sign };
+enum class ValueByte : unsigned char { Foreign, Numeral, Blank, Separator, Sign };
 
 constexpr std::array<ValueByte, 256> value_bytes = [] {
   std::array<ValueByte, 256> bytes{};
-  for (char digit = '0'; digit <= '9'; ++digit) bytes[static_cast<unsigned char>(digit)] = Numeral;
-  bytes['.'] = bytes[','] = Numeral;
-  bytes[' '] = Blank;
-  bytes[';'] = Separator;
-  bytes['+'] = bytes['-'] = Sign;
+  for (char digit = '0'; digit <= '9'; ++digit) bytes[static_cast<unsigned char>(digit)] = ValueByte::Numeral;
+  bytes['.'] = bytes[','] = ValueByte::Numeral;
+  bytes[' '] = ValueByte::Blank;
+  bytes[';'] = ValueByte::Separator;
+  bytes['+'] = bytes['-'] = ValueByte::Sign;
   return bytes;
 }();
 
@@ -65,14 +65,14 @@ bool numeric_values(std::string_view fields) noexcept {
   bool value_start = true;
   for (const char byte : fields) {
     switch (value_bytes[static_cast<unsigned char>(byte)]) {
-      case Numeral: value_start = false; break;
-      case Blank: break;
-      case Separator: value_start = true; break;
-      case Sign:
+      case ValueByte::Numeral: value_start = false; break;
+      case ValueByte::Blank: break;
+      case ValueByte::Separator: value_start = true; break;
+      case ValueByte::Sign:
         if (!value_start) return false;
         value_start = false;
         break;
-      case Foreign: return false;
+      case ValueByte::Foreign: return false;
     }
   }
   return true;
@@ -135,7 +135,7 @@ class LogCheck {
 
  private:
   bool examine(std::string_view line) noexcept;
-  void list_line(ListedLines& list, std::string_view line, std::int32_t seconds = 0) const noexcept;
+  void list_line(ListedLines& list, std::string_view line, std::string_view time = {}) const noexcept;
   void stop(std::int32_t error, std::int64_t number, std::string_view start) noexcept;
   void stop_unread(std::int32_t error) noexcept { stop(error, lines_.next_number(), lines_.next_start()); }
 
@@ -180,7 +180,7 @@ bool LogCheck::examine(std::string_view line) noexcept {
   }
   ++findings_.records;
   const std::string_view time = line.substr(0, separator);
-  if (!plain_time && !six_digit_time(time)) list_line(findings_.times, line, time_field_seconds(time));
+  if (!plain_time && !six_digit_time(time)) list_line(findings_.times, line, time);
   // Behind six digits and ";" the values are plain exactly when the whole
   // line is, and the whole line is long enough for a vector more often.
   const std::string_view values = line.substr(separator + 1);
@@ -189,10 +189,11 @@ bool LogCheck::examine(std::string_view line) noexcept {
 }
 
 // Counts the line; only the first few are numbered, as the number of a line
-// is found by counting the lines before it.
-void LogCheck::list_line(ListedLines& list, std::string_view line, std::int32_t seconds) const noexcept {
+// is found by counting the lines before it, and only theirs get the seconds
+// of their time field (none for an empty one).
+void LogCheck::list_line(ListedLines& list, std::string_view line, std::string_view time) const noexcept {
   if (list.count < static_cast<std::int64_t>(listed_lines))
-    list.lines[static_cast<std::size_t>(list.count)] = {lines_.number_of(line), seconds};
+    list.lines[static_cast<std::size_t>(list.count)] = {lines_.number_of(line), time_field_seconds(time)};
   ++list.count;
 }
 

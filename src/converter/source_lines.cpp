@@ -8,7 +8,7 @@ namespace lumetra {
 std::int32_t SourceLines::read_header(Text& line) noexcept {
   keep_next_start();
   const std::int32_t error = file_read_line(source_, line);
-  if (error == 0 && !source_failed()) lines_taken_ = 1;
+  if (error == 0 && !file_read_failed(source_)) lines_taken_ = 1;
   return error;
 }
 
@@ -27,7 +27,7 @@ SourceLines::Next SourceLines::read_next_line(Text& text, std::string_view& line
   if (file_at_end(source_)) return Next::End;
   keep_next_start();
   if (file_read_line(source_, text) != 0) return Next::TooLong;
-  if (source_failed()) return Next::End;
+  if (file_read_failed(source_)) return Next::End;
   line = text.view();
   return Next::Line;
 }
@@ -44,11 +44,6 @@ void SourceLines::keep_next_start() noexcept {
   start = start.substr(0, std::min(start.find('\n'), start.find('\x1a')));
   std::copy(start.begin(), start.end(), start_);
   start_length_ = start.size();
-}
-
-bool SourceLines::source_failed() const noexcept {
-  const FileSlot* slot = slot_for_number(source_);
-  return slot != nullptr && slot->stream != nullptr && slot->stream->has_error();
 }
 
 }  // namespace lumetra

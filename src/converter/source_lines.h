@@ -59,7 +59,6 @@ class SourceLines {
 
   Next read_next_line(Text& text, std::string_view& line) noexcept;
   void keep_next_start() noexcept;
-  [[nodiscard]] bool source_failed() const noexcept;
   struct Taken {
     std::size_t bytes = 0;
     std::int64_t lines = 0;

@@ -158,6 +158,17 @@ void hold_requests_until_exit(std::int32_t code) noexcept {
   request_holds = request_holds + 1;
 }
 
+namespace {
+
+// Carries out the request that waited, if any.
+void carry_out_waiting_request() noexcept {
+  if (waiting_signal == 0) return;
+  const int signal_number = waiting_signal;
+  waiting_signal = 0;
+  on_runtime_signal(signal_number);
+}
+
+}  // namespace
 
 void await_closing_request() noexcept {
   if (!console_closing()) return;
@@ -165,22 +176,14 @@ void await_closing_request() noexcept {
   // carried out here.
   for (int step = 0; step < 1000 && first_request == 0; ++step) wait_for_signal();
   if (first_request == 0) take_request(signal_termination);
-  if (waiting_signal != 0) {
-    const int signal_number = waiting_signal;
-    waiting_signal = 0;
-    on_runtime_signal(signal_number);
-  }
+  carry_out_waiting_request();
 }
 
 HoldRequests::HoldRequests() noexcept { request_holds = request_holds + 1; }
 
 HoldRequests::~HoldRequests() {
   request_holds = request_holds - 1;
-  if (request_holds == 0 && waiting_signal != 0) {
-    const int signal_number = waiting_signal;
-    waiting_signal = 0;
-    on_runtime_signal(signal_number);
-  }
+  if (request_holds == 0) carry_out_waiting_request();
 }
 
 }  // namespace lumetra

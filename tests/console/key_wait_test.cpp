@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "key_test_support.h"
+#include "support/key_states.h"
 
 namespace lumetra {
 namespace {
 
-constexpr DWORD alt = LEFT_ALT_PRESSED;
+using namespace key_states;
 
 std::vector<KeyCode> buffered_keys() {
   std::vector<KeyCode> keys;

@@ -11,11 +11,12 @@
 
 #include "console/line_input.h"
 #include "key_test_support.h"
+#include "support/key_states.h"
 
 namespace lumetra {
 namespace {
 
-constexpr DWORD ctrl = LEFT_CTRL_PRESSED;
+using namespace key_states;
 
 struct TypedKey {
   WORD vk;

@@ -11,14 +11,12 @@
 
 #include "console/key_translation.h"
 #include "console_host/terminal_charset.h"
+#include "support/key_states.h"
 
 namespace lumetra {
 namespace {
 
-constexpr DWORD shift = SHIFT_PRESSED;
-constexpr DWORD ctrl = LEFT_CTRL_PRESSED;
-constexpr DWORD alt = LEFT_ALT_PRESSED;
-constexpr DWORD enh = ENHANCED_KEY;
+using namespace key_states;
 
 struct KeyEvent {
   WORD vk;

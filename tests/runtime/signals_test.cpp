@@ -107,10 +107,13 @@ TEST(Signals, RequestsWaitUntilTheRecordIsWhole) {
     for (const int delay_us : {0, 300, 1000, 2000, 5000}) {
       SCOPED_TRACE(std::to_string(c.signal_number) + " after " + std::to_string(delay_us) + " us");
       FaultProbe probe("lumetra", "endless");
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      // The probe writes on until it is signalled; a minute is only the
+      // limit for a probe that never got going.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
       while (probe.file_size() <= fault_probe_records().size() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::yield();
       }
+      ASSERT_GT(probe.file_size(), fault_probe_records().size()) << "the probe never wrote";
       std::this_thread::sleep_for(std::chrono::microseconds(delay_us));
       kill(probe.pid(), c.signal_number);
       const FaultProbeRun run = probe.finish();

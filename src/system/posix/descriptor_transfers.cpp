@@ -13,7 +13,6 @@
 #include <limits.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -21,6 +20,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "system/descriptors.h"
 #include "system/posix/posix_internal.h"
 #include "system/stream_calls.h"
 
@@ -163,8 +163,7 @@ int system_write(SystemFile file, const void* bytes, std::size_t size, std::size
 }
 
 std::size_t system_atomic_write_size(SystemFile file) noexcept {
-  struct stat info {};
-  return ::fstat(file, &info) == 0 && S_ISFIFO(info.st_mode) ? PIPE_BUF : 0;
+  return descriptor_kind(file) == FileKind::Pipe ? PIPE_BUF : 0;
 }
 
 // A line that a signal cut while its send waited is finished first: the

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "system/descriptors.h"
 #include "system/posix/posix_internal.h"
 
 namespace lumetra {
@@ -124,10 +125,7 @@ int system_length(SystemFile file, std::int64_t& length) noexcept {
   return 0;
 }
 
-bool system_is_regular(SystemFile file) noexcept {
-  struct stat info {};
-  return ::fstat(file, &info) == 0 && S_ISREG(info.st_mode);
-}
+bool system_is_regular(SystemFile file) noexcept { return descriptor_kind(file) == FileKind::Regular; }
 
 int system_truncate(SystemFile file, std::int64_t length) noexcept {
   return retry_on_interrupt([&] { return ::ftruncate(file, static_cast<off_t>(length)); }) == -1 ? errno : 0;
