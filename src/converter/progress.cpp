@@ -2,11 +2,11 @@
 #include "converter/progress.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <span>
 
 #include "console/console_output.h"
+#include "system/clock.h"
 #include "system/standard_streams.h"
 
 namespace lumetra {
@@ -18,11 +18,6 @@ constexpr std::uint64_t first_show_ms = 1000;
 constexpr std::uint64_t refresh_ms = 250;
 constexpr std::int64_t bytes_per_kilobyte = 1'000;
 constexpr std::int64_t bytes_per_megabyte = 1'000'000;
-
-std::uint64_t monotonic_ms() noexcept {
-  const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
-}
 
 // Bytes of the source read so far and its length at open (0 or less: unknown).
 void source_progress(FileNumber source, std::int64_t& read, std::int64_t& length) noexcept {
