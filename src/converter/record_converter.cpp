@@ -92,10 +92,6 @@ RecordOutcome RecordConverter::make_record(std::string_view line) noexcept {
   const std::size_t plain = make_plain(line);
   if (plain != 0) [[likely]]
     return {{output_.get() + waiting_, plain}};
-  return make_general_record(line);
-}
-
-RecordOutcome RecordConverter::make_general_record(std::string_view line) noexcept {
   return make_record(line, std::min(line.find(';'), line.size()));
 }
 

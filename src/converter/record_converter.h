@@ -65,7 +65,6 @@ class RecordConverter {
   std::size_t make_plain(std::string_view line) noexcept;
   // The general road, kept out of line, so that the plain lines' road saves
   // no registers.
-  [[gnu::noinline]] RecordOutcome make_general_record(std::string_view line) noexcept;
   [[gnu::noinline]] RecordOutcome make_record(std::string_view line, std::size_t separator) noexcept;
   [[nodiscard, gnu::noinline]] bool reserve_output(std::size_t size) noexcept;
   void fail_line(std::string_view line, const RecordOutcome& outcome) noexcept;
