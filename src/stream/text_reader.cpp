@@ -57,6 +57,10 @@ std::size_t TextReader::take(char* out, std::size_t size, bool stop_after_lf) no
   return done;
 }
 
+bool TextReader::cr_pairs_with_lf() noexcept {
+  return (end_ - pos_ >= 2 || fill(2)) && buffer_[pos_ + 1] == '\n';
+}
+
 // Text mode at a CR or Ctrl+Z: a CR LF pair gives its LF (taken on the next
 // round), a lone CR is delivered, Ctrl+Z ends the input. False at the end.
 bool TextReader::take_text_special(char* out, std::size_t& done) noexcept {
@@ -64,8 +68,7 @@ bool TextReader::take_text_special(char* out, std::size_t& done) noexcept {
     eof_ = true;
     return false;
   }
-  const bool pair = (end_ - pos_ >= 2 || fill(2)) && buffer_[pos_ + 1] == '\n';
-  if (!pair) out[done++] = '\r';
+  if (!cr_pairs_with_lf()) out[done++] = '\r';
   ++pos_;
   return true;
 }
@@ -134,8 +137,7 @@ int TextReader::peek() noexcept {
     eof_ = true;
     return -1;
   }
-  const bool pair = (end_ - pos_ >= 2 || fill(2)) && buffer_[pos_ + 1] == '\n';
-  return pair ? '\n' : '\r';
+  return cr_pairs_with_lf() ? '\n' : '\r';
 }
 
 }  // namespace lumetra

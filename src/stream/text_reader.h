@@ -59,6 +59,8 @@ class TextReader : public ByteStream {
  private:
   std::size_t take(char* out, std::size_t size, bool stop_after_lf) noexcept;
   bool take_text_special(char* out, std::size_t& done) noexcept;
+  // True when the CR at the read position is followed by LF (read for it).
+  bool cr_pairs_with_lf() noexcept;
   bool next_bytes_free_of_ctrl_z(std::size_t length) noexcept;
 
   // File positions [first, last) known to hold no Ctrl+Z (text mode), found
