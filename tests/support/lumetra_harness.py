@@ -337,7 +337,6 @@ class LumetraCase(FolderCase):
 # ---- A real terminal ----------------------------------------------------------------
 
 TMUX = shutil.which("tmux")
-ESCAPE_PAUSE = 0.3  # longer than the input decoder's ESC timeout
 
 
 def needs_terminal(test_class):
@@ -388,10 +387,6 @@ class Pane:
     def bytes(self, *hex_bytes):
         """Types bytes given in hexadecimal, as they are."""
         self.tmux("send-keys", "-t", "main", "-H", *hex_bytes)
-
-    def escape(self):
-        self.keys("Escape")
-        time.sleep(ESCAPE_PAUSE)
 
     def resize(self, columns, rows):
         """Gives the terminal a new size; the program hears of it by SIGWINCH."""

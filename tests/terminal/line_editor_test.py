@@ -37,7 +37,10 @@ class LineEditorTest(PaneTest):
         self.write_source("src.csv")
         pane = self.pane
         pane.text("xyz")
-        pane.escape()  # erases xyz
+        pane.wait_for_text("Quelldatei:  xyz")
+        pane.keys("Escape")  # erases xyz
+        # Typed on only once the Escape is taken alone, not with the next key as Alt+key.
+        pane.wait_for(lambda: pane.line("  Quelldatei:") == "  Quelldatei:", "xyz erased")
         pane.text("rc.csv")
         pane.keys("Home")
         pane.text("s")
