@@ -148,10 +148,6 @@ class LineEditorTest(PaneTest):
         self.assertEqual(os.listdir(self.folder), [])
 
 
-if __name__ == "__main__":
-    unittest.main()
-
-
 def latin_one_locale(folder):
     """Generates the locale de_DE.ISO-8859-1 into folder (for LOCPATH); False
     when the system cannot (no localedef, or no locale sources)."""
@@ -187,3 +183,7 @@ class LatinOneTerminalTest(PaneTest):
         self.assertEqual(self.finish(), 0)
         with open(os.path.join(self.folder, "out.txt"), "rb") as file:
             self.assertEqual(file.read(), b"$1;1;43201;1,5;2;3;0\r\n$1;1;43202;4;5;6;0\r\n")
+
+
+if __name__ == "__main__":
+    unittest.main()
