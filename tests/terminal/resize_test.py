@@ -34,7 +34,7 @@ class Resize(PaneTest):
         self.copy_sample()
         # Shell output first, so that the first prompt stands on the last row.
         pane = self.start("seq 1 21; " + program())
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         self.assertEqual(pane.row_of("  Quelldatei:"), 24)
         pane.text("pv-")
         self.expect_prompt_line("  Quelldatei:  pv-")
@@ -61,7 +61,7 @@ class Resize(PaneTest):
     def test_narrow_and_wide_again_shows_the_name_that_is_used(self):
         self.copy_sample()
         pane = self.start()
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         pane.text("pv-log.csv")
         pane.keys("Enter")
         pane.wait_for_text("Zieldatei:")
@@ -102,7 +102,7 @@ class Resize(PaneTest):
         reader = threading.Thread(target=read_target, daemon=True)
         reader.start()
         pane = self.start()
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         pane.text("quelle.csv")
         pane.keys("Enter")
         pane.wait_for_text("Zieldatei:")
