@@ -119,9 +119,11 @@ class SlowReaderTest(LumetraCase):
             with self.subTest(make_ends.__name__):
                 process, reading = self.start_run(make_ends)
                 received = reading.read(1000)
-                wait_until_waiting(process)
-                process.send_signal(signal.SIGINT)
+                wait_until_stalled(process, reading.fileno())
+                # Taken before the signal, so that the time measured after
+                # the run is never shorter than the run's two seconds.
                 first_request = time.monotonic()
+                process.send_signal(signal.SIGINT)
                 wait_until_taken(process.pid, signal.SIGINT)
                 process.send_signal(signal.SIGINT)
                 received += reading.read()
