@@ -46,13 +46,6 @@ def command():
 LIMITED = "ulimit -v 100000 && "  # 100 MB of address space
 
 
-def starts_limited():
-    """Whether the program starts with 100 MB of address space: a sanitizer
-    or an emulator needs more."""
-    completed = subprocess.run(["sh", "-c", LIMITED + 'exec "$@" --version', "sh", *command()], capture_output=True)
-    return completed.stdout.startswith(b"lumetra")
-
-
 # ---- The dialogue and the abort messages ------------------------------------------
 
 BANNER = b"\r\n  Photovoltaik-Datenkonverter\r\n\r\n\r\n"
@@ -135,6 +128,13 @@ def logger_lines(count, step=1):
     midnight on."""
     return b"".join(b"%02d%02d%02d;%d.5;230.1;0.98\r\n" % (s // 3600 % 24, s // 60 % 60, s % 60, s)
                     for s in range(0, count * step, step))
+
+
+def long_line_log(log=None):
+    """`log` (the header and 1000 logger lines unless given), then a line
+    that 100 MB of memory cannot hold and one line more. Built only when a
+    test calls for its 200 MB."""
+    return (log or HEADER + logger_lines(1000)) + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n"
 
 
 # ---- Running processes ------------------------------------------------------------
@@ -288,6 +288,13 @@ class FolderCase(unittest.TestCase):
     def read(self, name):
         return (self.folder / name).read_bytes()
 
+    def skip_unless_limited(self):
+        """Skips the test when the program cannot start with 100 MB of
+        address space: a sanitizer or an emulator needs more."""
+        completed = subprocess.run(["sh", "-c", LIMITED + 'exec "$@" --version', "sh", *command()], capture_output=True)
+        if not completed.stdout.startswith(b"lumetra"):
+            self.skipTest("this build cannot start with 100 MB of address space (a sanitizer, an emulator)")
+
     def feed(self, name, log):
         """A named pipe of the folder as a source that the run converts until
         its finish() is called."""
@@ -316,10 +323,16 @@ class LumetraCase(FolderCase):
             errors = completed.stderr if stderr == "pipe" else error_file.read()
         return Result(completed.stdout, errors, completed.returncode)
 
-    def run_arguments(self, *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, **extra):
+    def run_arguments(self, *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, limited=False, **extra):
         """Runs lumetra with command-line arguments; standard input is empty
-        unless `stdin` gives a file or descriptor, `input` (in `extra`) bytes."""
-        completed = subprocess.run([*command(), *arguments], cwd=self.folder, stdin=None if "input" in extra else stdin,
+        unless `stdin` gives a file or descriptor, `input` (in `extra`) bytes.
+        A `limited` run has 100 MB of address space (or the test is skipped)."""
+        start = []
+        if limited:
+            self.skip_unless_limited()
+            start = ["sh", "-c", LIMITED + 'exec "$@"', "sh"]
+        completed = subprocess.run([*start, *command(), *arguments], cwd=self.folder,
+                                   stdin=None if "input" in extra else stdin,
                                    stdout=stdout, stderr=subprocess.PIPE, timeout=120, check=False, **extra)
         return Result(completed.stdout, completed.stderr, completed.returncode)
 
