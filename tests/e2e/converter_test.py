@@ -55,10 +55,7 @@ class MainFlowTest(LumetraCase):
             with self.subTest(stdin=stdin):
                 self.write("source.csv", HEADER + b"000001;1;2;3\r\n120000;4;5;6\r\n235959;7;8;9\r\n")
                 result = self.run_names(b"source.csv\ntarget.txt\n", stdin=stdin)
-                self.assert_run(
-                    result,
-                    b"\r\n  Photovoltaik-Datenkonverter\r\n\r\n\r\n  Konvertiere...\r\n"
-                    b"  Vorgang abgeschlossen. Es wurden 3 Datens\x84tze geschrieben.\r\n")
+                self.assert_run(result, finished_output(3))
                 self.assertEqual(self.read("target.txt"),
                                  b"$1;1;1;1;2;3;0\r\n$1;1;43200;4;5;6;0\r\n$1;1;86399;7;8;9;0\r\n")
 
@@ -120,9 +117,7 @@ class MainFlowTest(LumetraCase):
                     self.write("target.txt", existing)
                 for stderr in ["pipe", "file"]:
                     result = self.run_names(b"missing.csv\ntarget.txt\n", stderr=stderr)
-                    self.assert_run(result, BANNER, 2,
-                                    b"\r\nAborting due to runtime error 2 (file not found)"
-                                    b" at line 16 of lumetra::()\r\n\r\n")
+                    self.assert_run(result, BANNER, 2, abort_message(2, 16))
                 self.assertEqual(os.path.exists(self.folder / "target.txt"), existing is not None)
                 if existing is not None:
                     self.assertEqual(self.read("target.txt"), existing)

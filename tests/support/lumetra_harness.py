@@ -428,9 +428,10 @@ class Pane:
         wrapped as one."""
         return self.tmux("capture-pane", "-p", "-t", "main", "-e" if colours else "-N", *(["-J"] if joined else []))
 
-    def rows(self):
-        """The screen's rows without trailing blanks."""
-        return [row.rstrip(" ") for row in self.screen().splitlines()]
+    def rows(self, joined=False):
+        """The screen's rows without trailing blanks; with rows that wrapped
+        joined as one."""
+        return [row.rstrip(" ") for row in self.screen(joined=joined).splitlines()]
 
     def line(self, start):
         """The screen row that starts so, without trailing blanks; None when none does."""

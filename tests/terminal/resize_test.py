@@ -82,8 +82,7 @@ class Resize(PaneTest):
         self.expect_prompt_line("  Zieldatei:   apv-log-ziel-1.txtb")
         pane.keys("Enter")
         self.assertEqual(self.finish(), 0)
-        with open(os.path.join(self.folder, "apv-log-ziel-1.txtb"), "rb") as file:
-            self.assertEqual(file.read().count(b"\r\n"), 1440)
+        self.assertEqual(self.read("apv-log-ziel-1.txtb").count(b"\r\n"), 1440)
 
     def test_narrowing_during_a_conversion_keeps_the_whole_summary(self):
         self.write("quelle.csv", HEADER + logger_lines(20000))

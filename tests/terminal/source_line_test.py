@@ -31,7 +31,7 @@ class SourceLineTest(PaneTest):
         """The screen's rows after the run, a row that wrapped joined again."""
         pane = self.start("%s%s %s" % (start, program(), arguments))
         self.assertEqual(pane.wait_for_exit(), code)
-        return [row.rstrip(" ") for row in pane.screen(joined=True).splitlines()]
+        return pane.rows(joined=True)
 
     def test_the_line_after_the_abort_message(self):
         for name, log, start, arguments, code, line, note in CASES:
