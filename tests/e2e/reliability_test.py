@@ -22,7 +22,7 @@ import time
 import unittest
 
 from lumetra_harness import (BANNER, CONVERTING, INTERRUPT, LIMIT, TERMINATION, FedSource, abort_message, command,
-                             finished_output, numbered_log, wait_until, wait_until_stalled, wait_until_taken)
+                             finished_output, numbered_log, wait_until_stalled, wait_until_taken, wait_until_written)
 
 LINE_COUNT = 400_000
 NAMES = b"source.csv\ntarget.txt\n"
@@ -79,12 +79,7 @@ class SignalledConversionTest(unittest.TestCase):
 
     def wait_for_records_on_disk(self, process, share=0.0):
         """Waits until more than `share` of the whole target is on disk."""
-        wanted = max(1, int(share * len(self.expected)))
-
-        def on_disk():
-            self.assertIsNone(process.poll(), "ended before writing")
-            return self.target.exists() and self.target.stat().st_size >= wanted
-        wait_until(on_disk, "%d bytes of records on disk" % wanted, interval=0.0005)
+        wait_until_written(self.target, int(share * len(self.expected)), process)
 
     def assert_whole_records_on_disk(self):
         target = self.target.read_bytes()

@@ -11,7 +11,7 @@ import tempfile
 import unittest
 
 from lumetra_harness import (BANNER, CONVERTING, HEADER, LumetraCase, abort_message, closing, command, numbered_log,
-                             open_files, wait_until)
+                             open_files, wait_until_written)
 
 
 
@@ -67,12 +67,7 @@ class TargetInUseTest(LumetraCase):
         with open(names, "rb") as stdin:
             process = subprocess.Popen(command(), cwd=self.folder, stdin=stdin, preexec_fn=before_start, **streams)
         self.addCleanup(process.kill)
-        target = self.folder / "target.txt"
-
-        def begun():
-            self.assertIsNone(process.poll(), "ended before writing")
-            return target.exists() and target.stat().st_size > 0
-        wait_until(begun, "the first records")
+        wait_until_written(self.folder / "target.txt", 0, process)
         return process, source, records
 
     def test_a_second_run_on_a_target_in_use_is_refused(self):

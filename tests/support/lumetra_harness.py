@@ -200,6 +200,16 @@ def wait_until_stalled(process, reader):
     wait_until(stalled, "the run to wait for the reader of its pipe")
 
 
+def wait_until_written(path, size, process=None, limit=LIMIT):
+    """Waits until the file at `path` holds more than `size` bytes, while
+    `process` (if given) still runs."""
+    def written():
+        if process is not None and process.poll() is not None:
+            raise AssertionError("the run ended before it wrote more than %d bytes" % size)
+        return os.path.exists(path) and os.path.getsize(path) > size
+    wait_until(written, "more than %d bytes in %s" % (size, path), limit, interval=0.001)
+
+
 def wait_until_taken(pid, number):
     """Waits until the process has taken the signal (or ended), so that the
     next one comes after it."""

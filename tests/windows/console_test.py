@@ -20,7 +20,7 @@ import time
 import unittest
 
 from lumetra_harness import (BINARY, INTERRUPT, RUNNER, TERMINATION, PaneTest, abort_message, needs_terminal,
-                             numbered_log, program_errors)
+                             numbered_log, program_errors, wait_until_written)
 
 CONTROL_EVENT = os.environ.get("LUMETRA_CONTROL_EVENT", "")
 CONSOLE_ATTRIBUTE = os.environ.get("LUMETRA_CONSOLE_ATTRIBUTE", "")
@@ -180,8 +180,7 @@ class WineConsoleTest(PaneTest):
     def wait_for_records(self):
         """Waits until the conversion has written its first records (in
         batches of 1 MiB, with the log's last line still to come)."""
-        target = os.path.join(self.folder, "out.txt")
-        self.pane.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, "the first records")
+        wait_until_written(self.folder / "out.txt", 0)
 
     def assert_whole_records(self):
         records = self.read("out.txt")
