@@ -21,8 +21,9 @@ import termios
 import time
 import unittest
 
-from lumetra_harness import (BANNER, CONVERTING, INTERRUPT, LIMIT, TERMINATION, FedSource, abort_message, command,
-                             finished_output, numbered_log, wait_until_stalled, wait_until_taken, wait_until_written)
+from lumetra_harness import (BANNER, CONVERTING, INTERRUPT, LIMIT, TERMINATION, FedSource, abort_message,
+                             assert_whole_records, command, finished_output, numbered_log, wait_until_stalled,
+                             wait_until_taken, wait_until_written)
 
 LINE_COUNT = 400_000
 NAMES = b"source.csv\ntarget.txt\n"
@@ -82,11 +83,8 @@ class SignalledConversionTest(unittest.TestCase):
         wait_until_written(self.target, int(share * len(self.expected)), process)
 
     def assert_whole_records_on_disk(self):
-        target = self.target.read_bytes()
-        self.assertGreater(len(target), 0)
-        self.assertLess(len(target), len(self.expected), "the signal came after the last record")
-        self.assertTrue(target.endswith(b"\r\n"), target[-40:])
-        self.assertEqual(target, self.expected[:len(target)])
+        """Whole records, the signal before the last one."""
+        assert_whole_records(self, self.target.read_bytes(), self.expected, len(self.expected) - 1)
 
     def test_whole_run_for_comparison(self):
         self.assertEqual(self.whole_run.returncode, 0)
@@ -249,9 +247,7 @@ class StalledTargetTest(unittest.TestCase):
                     finally:
                         process.kill()
                 self.assertEqual((process.returncode, stdout, stderr), (13, BANNER + CONVERTING, TERMINATION))
-                received += self.drain()
-                self.assertTrue(received.endswith(b"\r\n"), received[-40:])
-                self.assertEqual(received, self.records[:len(received)])
+                assert_whole_records(self, received + self.drain(), self.records)
 
     def test_a_request_on_a_terminal_restores_it(self):
         process, terminal, mode_before, screen = run_on_terminal(self, self.folder)

@@ -10,8 +10,8 @@ import subprocess
 import tempfile
 import unittest
 
-from lumetra_harness import (BANNER, CONVERTING, HEADER, LumetraCase, abort_message, closing, command, numbered_log,
-                             open_files, wait_until_written)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, LumetraCase, abort_message, assert_whole_records, closing,
+                             command, numbered_log, open_files, wait_until_written)
 
 
 
@@ -22,12 +22,6 @@ def small_file_systems_possible():
 
 
 class FullTargetTest(LumetraCase):
-    def assert_whole_records(self, target, expected, limit):
-        self.assertGreater(len(target), 0)
-        self.assertLessEqual(len(target), limit)
-        self.assertTrue(target.endswith(b"\r\n"), target[-40:])
-        self.assertEqual(target, expected[:len(target)])
-
     @unittest.skipUnless(small_file_systems_possible(), "needs root: a file system of its own (unshare, mount)")
     def test_a_full_file_system(self):
         """The target lies on a real file system of 700 KB."""
@@ -41,7 +35,7 @@ class FullTargetTest(LumetraCase):
                                    capture_output=True, timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
                          (3, BANNER + CONVERTING, abort_message(3, 58)))
-        self.assert_whole_records(self.read("target.txt"), records, 700 * 1024)
+        assert_whole_records(self, self.read("target.txt"), records, 700 * 1024)
 
     def test_a_file_size_limit(self):
         """ulimit -f 100: writes beyond 100 KiB fail instead of ending the
@@ -53,7 +47,7 @@ class FullTargetTest(LumetraCase):
                                    cwd=self.folder, capture_output=True, timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
                          (3, BANNER + CONVERTING, abort_message(3, 58)))
-        self.assert_whole_records(self.read("target.txt"), records, 100 * 1024)
+        assert_whole_records(self, self.read("target.txt"), records, 100 * 1024)
 
 
 class TargetInUseTest(LumetraCase):

@@ -130,6 +130,18 @@ def logger_lines(count, step=1):
                     for s in range(0, count * step, step))
 
 
+def assert_whole_records(test, records, expected, limit=None, cut=False):
+    """Checks that `records` is the start of `expected` and ends with a whole
+    record, unless it may be `cut` inside one; with a `limit`, that it holds
+    at least one byte and at most `limit` bytes."""
+    if limit is not None:
+        test.assertGreater(len(records), 0)
+        test.assertLessEqual(len(records), limit)
+    if not cut:
+        test.assertTrue(records.endswith(b"\r\n"), records[-40:])
+    test.assertEqual(records, expected[:len(records)])
+
+
 def long_line_log(log=None):
     """`log` (the header and 1000 logger lines unless given), then a line
     that 100 MB of memory cannot hold and one line more. Built only when a
