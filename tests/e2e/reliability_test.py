@@ -21,7 +21,7 @@ import termios
 import time
 import unittest
 
-from lumetra_harness import (BANNER, CONVERTING, INTERRUPT, LIMIT, TERMINATION, FedSource, abort_message,
+from lumetra_harness import (BANNER, CONVERTING, INTERRUPT, LIMIT, TERMINATION, FedSource, FolderCase, abort_message,
                              assert_whole_records, command, finished_output, numbered_log, wait_until_stalled,
                              wait_until_taken, wait_until_written)
 
@@ -204,17 +204,16 @@ class OtherSignalsAtAPromptTest(unittest.TestCase):
                 self.assertEqual(termios.tcgetattr(terminal), mode_before)
 
 
-class StalledTargetTest(unittest.TestCase):
+class StalledTargetTest(FolderCase):
     """The target is a named pipe whose reader read a little and then stopped
     reading: the write in progress never ends. A request still ends the run,
     two seconds after it at the latest, or at once with a second request, and
     the reader gets whole records only."""
 
     def setUp(self):
-        self.folder = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory(prefix="lumetra-stalled-")))
-        lines = b"".join(b"120000;%d.5;230.1;0.98\r\n" % n for n in range(200_000))
-        self.records = b"".join(b"$1;1;43200;%d,5;230,1;0,98;0\r\n" % n for n in range(200_000))
-        (self.folder / "source.csv").write_bytes(b"Zeit;Wert\r\n" + lines)
+        super().setUp()
+        log, self.records = numbered_log(200_000)
+        self.write("source.csv", log)
         os.mkfifo(self.folder / "target.txt")
         self.reader = os.open(self.folder / "target.txt", os.O_RDONLY | os.O_NONBLOCK)
         self.addCleanup(os.close, self.reader)
@@ -229,7 +228,7 @@ class StalledTargetTest(unittest.TestCase):
         return drained
 
     def test_a_request_ends_the_run_between_records(self):
-        (self.folder / "names.txt").write_bytes(b"source.csv\ntarget.txt\n")
+        self.write("names.txt", b"source.csv\ntarget.txt\n")
         for requests in [[signal.SIGTERM], [signal.SIGTERM, signal.SIGINT]]:
             with self.subTest(requests=[number.name for number in requests]):
                 self.drain()
