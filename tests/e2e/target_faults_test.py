@@ -4,7 +4,6 @@ run on the same target (named, or standard output), a target that is
 standard output or standard error, and closed standard descriptors (no file
 of the user's gets their numbers)."""
 
-import os
 import socket
 import subprocess
 import tempfile
@@ -74,17 +73,12 @@ class TargetInUseTest(LumetraCase):
         self.assertEqual(self.read("target.txt"), records)
 
     def start_run_on_open_pipe(self, target, records_to=None):
-        """Starts a conversion of a named pipe that the test holds open, so
-        that the run keeps its target until finish() closes the pipe; returns
-        the process and finish(), which expects its exit code (0 unless told),
-        once the run converts. With records_to, the target is "-" and
-        standard output that file."""
-        pipe = self.folder / "pipe.csv"
-        if pipe.exists():
-            pipe.unlink()
-        os.mkfifo(pipe)
-        feed = os.open(pipe, os.O_RDWR)
-        os.write(feed, HEADER + b"1;2;3;4\r\n")
+        """Starts a conversion of pipe.csv, a source fed until finish(), so
+        that the run keeps its target until then; returns the process and
+        finish(), which expects its exit code (0 unless told), once the run
+        converts. With records_to, the target is "-" and standard output
+        that file."""
+        source = self.feed("pipe.csv", HEADER + b"1;2;3;4\r\n")
         streams = {"stdout": records_to, "stderr": subprocess.PIPE} if records_to else {"stdout": subprocess.PIPE}
         process = subprocess.Popen([*command(), "pipe.csv", "-" if records_to else "target.txt"], cwd=self.folder,
                                    stdin=subprocess.DEVNULL, **streams)
@@ -97,7 +91,7 @@ class TargetInUseTest(LumetraCase):
             dialogue += line
 
         def finish(code=0):
-            os.close(feed)
+            source.finish()
             self.assertEqual(process.wait(timeout=60), code)
             dialogue_stream.close()
         return process, finish
