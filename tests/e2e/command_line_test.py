@@ -7,8 +7,8 @@ import gzip
 import os
 import subprocess
 
-from lumetra_harness import (BANNER, CONVERTING, HEADER, LOG, RECORDS, RUNNER, LumetraCase, abort_message, closing,
-                             command, finished_output, project_version)
+from lumetra_harness import (BANNER, CONVERTING, EMPTY_SOURCE, HEADER, LOG, RECORDS, RUNNER, LumetraCase, abort_message,
+                             closing, command, finished_output, project_version)
 
 USAGE_HINT = b"Try 'lumetra --help' for more information.\n"
 
@@ -90,7 +90,7 @@ class NamesAsArgumentsTest(LumetraCase):
         cases = [
             ("records", LOG, finished_output(3), 0),
             ("header only", HEADER, finished_output(0), 0),
-            ("empty source", b"", BANNER + b"  Fehler: Die Quelldatei ist leer.\r\n", 0),
+            ("empty source", b"", BANNER + EMPTY_SOURCE, 0),
             ("fifth field", HEADER + b"1;2;3;4\r\n1;2;3;4;5\r\n", BANNER + CONVERTING, 6),
         ]
         for what, log, stdout, code in cases:

@@ -21,8 +21,9 @@ import termios
 import time
 import unittest
 
-from lumetra_harness import (BANNER, CONVERTING, INTERRUPT, LIMIT, TERMINATION, FedSource, abort_message, command,
-                             finished_output, numbered_log, wait_until, wait_until_stalled, wait_until_taken)
+from lumetra_harness import (BANNER, CONVERTING, INTERRUPT, LIMIT, TERMINATION, FedSource, FolderCase, abort_message,
+                             assert_whole_records, command, finished_output, numbered_log, wait_until_stalled,
+                             wait_until_taken, wait_until_written)
 
 LINE_COUNT = 400_000
 NAMES = b"source.csv\ntarget.txt\n"
@@ -79,19 +80,11 @@ class SignalledConversionTest(unittest.TestCase):
 
     def wait_for_records_on_disk(self, process, share=0.0):
         """Waits until more than `share` of the whole target is on disk."""
-        wanted = max(1, int(share * len(self.expected)))
-
-        def on_disk():
-            self.assertIsNone(process.poll(), "ended before writing")
-            return self.target.exists() and self.target.stat().st_size >= wanted
-        wait_until(on_disk, "%d bytes of records on disk" % wanted, interval=0.0005)
+        wait_until_written(self.target, int(share * len(self.expected)), process)
 
     def assert_whole_records_on_disk(self):
-        target = self.target.read_bytes()
-        self.assertGreater(len(target), 0)
-        self.assertLess(len(target), len(self.expected), "the signal came after the last record")
-        self.assertTrue(target.endswith(b"\r\n"), target[-40:])
-        self.assertEqual(target, self.expected[:len(target)])
+        """Whole records, the signal before the last one."""
+        assert_whole_records(self, self.target.read_bytes(), self.expected, len(self.expected) - 1)
 
     def test_whole_run_for_comparison(self):
         self.assertEqual(self.whole_run.returncode, 0)
@@ -211,17 +204,16 @@ class OtherSignalsAtAPromptTest(unittest.TestCase):
                 self.assertEqual(termios.tcgetattr(terminal), mode_before)
 
 
-class StalledTargetTest(unittest.TestCase):
+class StalledTargetTest(FolderCase):
     """The target is a named pipe whose reader read a little and then stopped
     reading: the write in progress never ends. A request still ends the run,
     two seconds after it at the latest, or at once with a second request, and
     the reader gets whole records only."""
 
     def setUp(self):
-        self.folder = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory(prefix="lumetra-stalled-")))
-        lines = b"".join(b"120000;%d.5;230.1;0.98\r\n" % n for n in range(200_000))
-        self.records = b"".join(b"$1;1;43200;%d,5;230,1;0,98;0\r\n" % n for n in range(200_000))
-        (self.folder / "source.csv").write_bytes(b"Zeit;Wert\r\n" + lines)
+        super().setUp()
+        log, self.records = numbered_log(200_000)
+        self.write("source.csv", log)
         os.mkfifo(self.folder / "target.txt")
         self.reader = os.open(self.folder / "target.txt", os.O_RDONLY | os.O_NONBLOCK)
         self.addCleanup(os.close, self.reader)
@@ -236,7 +228,7 @@ class StalledTargetTest(unittest.TestCase):
         return drained
 
     def test_a_request_ends_the_run_between_records(self):
-        (self.folder / "names.txt").write_bytes(b"source.csv\ntarget.txt\n")
+        self.write("names.txt", b"source.csv\ntarget.txt\n")
         for requests in [[signal.SIGTERM], [signal.SIGTERM, signal.SIGINT]]:
             with self.subTest(requests=[number.name for number in requests]):
                 self.drain()
@@ -254,9 +246,7 @@ class StalledTargetTest(unittest.TestCase):
                     finally:
                         process.kill()
                 self.assertEqual((process.returncode, stdout, stderr), (13, BANNER + CONVERTING, TERMINATION))
-                received += self.drain()
-                self.assertTrue(received.endswith(b"\r\n"), received[-40:])
-                self.assertEqual(received, self.records[:len(received)])
+                assert_whole_records(self, received + self.drain(), self.records)
 
     def test_a_request_on_a_terminal_restores_it(self):
         process, terminal, mode_before, screen = run_on_terminal(self, self.folder)

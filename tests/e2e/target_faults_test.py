@@ -4,14 +4,13 @@ run on the same target (named, or standard output), a target that is
 standard output or standard error, and closed standard descriptors (no file
 of the user's gets their numbers)."""
 
-import os
 import socket
 import subprocess
 import tempfile
 import unittest
 
-from lumetra_harness import (BANNER, CONVERTING, HEADER, LumetraCase, abort_message, closing, command, numbered_log,
-                             open_files, wait_until)
+from lumetra_harness import (BANNER, CONVERTING, HEADER, LumetraCase, abort_message, assert_whole_records, closing,
+                             command, numbered_log, open_files, wait_until_written)
 
 
 
@@ -22,12 +21,6 @@ def small_file_systems_possible():
 
 
 class FullTargetTest(LumetraCase):
-    def assert_whole_records(self, target, expected, limit):
-        self.assertGreater(len(target), 0)
-        self.assertLessEqual(len(target), limit)
-        self.assertTrue(target.endswith(b"\r\n"), target[-40:])
-        self.assertEqual(target, expected[:len(target)])
-
     @unittest.skipUnless(small_file_systems_possible(), "needs root: a file system of its own (unshare, mount)")
     def test_a_full_file_system(self):
         """The target lies on a real file system of 700 KB."""
@@ -41,7 +34,7 @@ class FullTargetTest(LumetraCase):
                                    capture_output=True, timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
                          (3, BANNER + CONVERTING, abort_message(3, 58)))
-        self.assert_whole_records(self.read("target.txt"), records, 700 * 1024)
+        assert_whole_records(self, self.read("target.txt"), records, 700 * 1024)
 
     def test_a_file_size_limit(self):
         """ulimit -f 100: writes beyond 100 KiB fail instead of ending the
@@ -53,7 +46,7 @@ class FullTargetTest(LumetraCase):
                                    cwd=self.folder, capture_output=True, timeout=120, check=False)
         self.assertEqual((completed.returncode, completed.stdout, completed.stderr),
                          (3, BANNER + CONVERTING, abort_message(3, 58)))
-        self.assert_whole_records(self.read("target.txt"), records, 100 * 1024)
+        assert_whole_records(self, self.read("target.txt"), records, 100 * 1024)
 
 
 class TargetInUseTest(LumetraCase):
@@ -67,12 +60,7 @@ class TargetInUseTest(LumetraCase):
         with open(names, "rb") as stdin:
             process = subprocess.Popen(command(), cwd=self.folder, stdin=stdin, preexec_fn=before_start, **streams)
         self.addCleanup(process.kill)
-        target = self.folder / "target.txt"
-
-        def begun():
-            self.assertIsNone(process.poll(), "ended before writing")
-            return target.exists() and target.stat().st_size > 0
-        wait_until(begun, "the first records")
+        wait_until_written(self.folder / "target.txt", 0, process)
         return process, source, records
 
     def test_a_second_run_on_a_target_in_use_is_refused(self):
@@ -85,17 +73,12 @@ class TargetInUseTest(LumetraCase):
         self.assertEqual(self.read("target.txt"), records)
 
     def start_run_on_open_pipe(self, target, records_to=None):
-        """Starts a conversion of a named pipe that the test holds open, so
-        that the run keeps its target until finish() closes the pipe; returns
-        the process and finish(), which expects its exit code (0 unless told),
-        once the run converts. With records_to, the target is "-" and
-        standard output that file."""
-        pipe = self.folder / "pipe.csv"
-        if pipe.exists():
-            pipe.unlink()
-        os.mkfifo(pipe)
-        feed = os.open(pipe, os.O_RDWR)
-        os.write(feed, HEADER + b"1;2;3;4\r\n")
+        """Starts a conversion of pipe.csv, a source fed until finish(), so
+        that the run keeps its target until then; returns the process and
+        finish(), which expects its exit code (0 unless told), once the run
+        converts. With records_to, the target is "-" and standard output
+        that file."""
+        source = self.feed("pipe.csv", HEADER + b"1;2;3;4\r\n")
         streams = {"stdout": records_to, "stderr": subprocess.PIPE} if records_to else {"stdout": subprocess.PIPE}
         process = subprocess.Popen([*command(), "pipe.csv", "-" if records_to else "target.txt"], cwd=self.folder,
                                    stdin=subprocess.DEVNULL, **streams)
@@ -108,7 +91,7 @@ class TargetInUseTest(LumetraCase):
             dialogue += line
 
         def finish(code=0):
-            os.close(feed)
+            source.finish()
             self.assertEqual(process.wait(timeout=60), code)
             dialogue_stream.close()
         return process, finish

@@ -46,13 +46,6 @@ def command():
 LIMITED = "ulimit -v 100000 && "  # 100 MB of address space
 
 
-def starts_limited():
-    """Whether the program starts with 100 MB of address space: a sanitizer
-    or an emulator needs more."""
-    completed = subprocess.run(["sh", "-c", LIMITED + 'exec "$@" --version', "sh", *command()], capture_output=True)
-    return completed.stdout.startswith(b"lumetra")
-
-
 # ---- The dialogue and the abort messages ------------------------------------------
 
 BANNER = b"\r\n  Photovoltaik-Datenkonverter\r\n\r\n\r\n"
@@ -137,6 +130,25 @@ def logger_lines(count, step=1):
                     for s in range(0, count * step, step))
 
 
+def assert_whole_records(test, records, expected, limit=None, cut=False):
+    """Checks that `records` is the start of `expected` and ends with a whole
+    record, unless it may be `cut` inside one; with a `limit`, that it holds
+    at least one byte and at most `limit` bytes."""
+    if limit is not None:
+        test.assertGreater(len(records), 0)
+        test.assertLessEqual(len(records), limit)
+    if not cut:
+        test.assertTrue(records.endswith(b"\r\n"), records[-40:])
+    test.assertEqual(records, expected[:len(records)])
+
+
+def long_line_log(log=None):
+    """`log` (the header and 1000 logger lines unless given), then a line
+    that 100 MB of memory cannot hold and one line more. Built only when a
+    test calls for its 200 MB."""
+    return (log or HEADER + logger_lines(1000)) + b"1;" + b"7" * 200_000_000 + b"\r\n1;2;3;4\r\n"
+
+
 # ---- Running processes ------------------------------------------------------------
 
 def wait_until(condition, what, limit=LIMIT, interval=0.01):
@@ -198,6 +210,16 @@ def wait_until_stalled(process, reader):
             raise AssertionError("the run ended before it waited for its reader")
         return pipe_bytes(reader) > 0 and process_state(process.pid) == "S"
     wait_until(stalled, "the run to wait for the reader of its pipe")
+
+
+def wait_until_written(path, size, process=None, limit=LIMIT):
+    """Waits until the file at `path` holds more than `size` bytes, while
+    `process` (if given) still runs."""
+    def written():
+        if process is not None and process.poll() is not None:
+            raise AssertionError("the run ended before it wrote more than %d bytes" % size)
+        return os.path.exists(path) and os.path.getsize(path) > size
+    wait_until(written, "more than %d bytes in %s" % (size, path), limit, interval=0.001)
 
 
 def wait_until_taken(pid, number):
@@ -288,6 +310,13 @@ class FolderCase(unittest.TestCase):
     def read(self, name):
         return (self.folder / name).read_bytes()
 
+    def skip_unless_limited(self):
+        """Skips the test when the program cannot start with 100 MB of
+        address space: a sanitizer or an emulator needs more."""
+        completed = subprocess.run(["sh", "-c", LIMITED + 'exec "$@" --version', "sh", *command()], capture_output=True)
+        if not completed.stdout.startswith(b"lumetra"):
+            self.skipTest("this build cannot start with 100 MB of address space (a sanitizer, an emulator)")
+
     def feed(self, name, log):
         """A named pipe of the folder as a source that the run converts until
         its finish() is called."""
@@ -316,10 +345,16 @@ class LumetraCase(FolderCase):
             errors = completed.stderr if stderr == "pipe" else error_file.read()
         return Result(completed.stdout, errors, completed.returncode)
 
-    def run_arguments(self, *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, **extra):
+    def run_arguments(self, *arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, limited=False, **extra):
         """Runs lumetra with command-line arguments; standard input is empty
-        unless `stdin` gives a file or descriptor, `input` (in `extra`) bytes."""
-        completed = subprocess.run([*command(), *arguments], cwd=self.folder, stdin=None if "input" in extra else stdin,
+        unless `stdin` gives a file or descriptor, `input` (in `extra`) bytes.
+        A `limited` run has 100 MB of address space (or the test is skipped)."""
+        start = []
+        if limited:
+            self.skip_unless_limited()
+            start = ["sh", "-c", LIMITED + 'exec "$@"', "sh"]
+        completed = subprocess.run([*start, *command(), *arguments], cwd=self.folder,
+                                   stdin=None if "input" in extra else stdin,
                                    stdout=stdout, stderr=subprocess.PIPE, timeout=120, check=False, **extra)
         return Result(completed.stdout, completed.stderr, completed.returncode)
 
@@ -337,7 +372,6 @@ class LumetraCase(FolderCase):
 # ---- A real terminal ----------------------------------------------------------------
 
 TMUX = shutil.which("tmux")
-ESCAPE_PAUSE = 0.3  # longer than the input decoder's ESC timeout
 
 
 def needs_terminal(test_class):
@@ -389,10 +423,6 @@ class Pane:
         """Types bytes given in hexadecimal, as they are."""
         self.tmux("send-keys", "-t", "main", "-H", *hex_bytes)
 
-    def escape(self):
-        self.keys("Escape")
-        time.sleep(ESCAPE_PAUSE)
-
     def resize(self, columns, rows):
         """Gives the terminal a new size; the program hears of it by SIGWINCH."""
         self.tmux("resize-window", "-t", "main", "-x", str(columns), "-y", str(rows))
@@ -420,9 +450,10 @@ class Pane:
         wrapped as one."""
         return self.tmux("capture-pane", "-p", "-t", "main", "-e" if colours else "-N", *(["-J"] if joined else []))
 
-    def rows(self):
-        """The screen's rows without trailing blanks."""
-        return [row.rstrip(" ") for row in self.screen().splitlines()]
+    def rows(self, joined=False):
+        """The screen's rows without trailing blanks; with rows that wrapped
+        joined as one."""
+        return [row.rstrip(" ") for row in self.screen(joined=joined).splitlines()]
 
     def line(self, start):
         """The screen row that starts so, without trailing blanks; None when none does."""

@@ -34,7 +34,7 @@ class Resize(PaneTest):
         self.copy_sample()
         # Shell output first, so that the first prompt stands on the last row.
         pane = self.start("seq 1 21; " + program())
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         self.assertEqual(pane.row_of("  Quelldatei:"), 24)
         pane.text("pv-")
         self.expect_prompt_line("  Quelldatei:  pv-")
@@ -61,7 +61,7 @@ class Resize(PaneTest):
     def test_narrow_and_wide_again_shows_the_name_that_is_used(self):
         self.copy_sample()
         pane = self.start()
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         pane.text("pv-log.csv")
         pane.keys("Enter")
         pane.wait_for_text("Zieldatei:")
@@ -82,8 +82,7 @@ class Resize(PaneTest):
         self.expect_prompt_line("  Zieldatei:   apv-log-ziel-1.txtb")
         pane.keys("Enter")
         self.assertEqual(self.finish(), 0)
-        with open(os.path.join(self.folder, "apv-log-ziel-1.txtb"), "rb") as file:
-            self.assertEqual(file.read().count(b"\r\n"), 1440)
+        self.assertEqual(self.read("apv-log-ziel-1.txtb").count(b"\r\n"), 1440)
 
     def test_narrowing_during_a_conversion_keeps_the_whole_summary(self):
         self.write("quelle.csv", HEADER + logger_lines(20000))
@@ -102,7 +101,7 @@ class Resize(PaneTest):
         reader = threading.Thread(target=read_target, daemon=True)
         reader.start()
         pane = self.start()
-        pane.wait_for_text("Quelldatei:")
+        pane.wait_for_prompt("Quelldatei:")
         pane.text("quelle.csv")
         pane.keys("Enter")
         pane.wait_for_text("Zieldatei:")

@@ -19,8 +19,8 @@ import shlex
 import time
 import unittest
 
-from lumetra_harness import (BINARY, INTERRUPT, RUNNER, TERMINATION, PaneTest, abort_message, needs_terminal,
-                             numbered_log, program_errors)
+from lumetra_harness import (BINARY, INTERRUPT, RUNNER, TERMINATION, PaneTest, abort_message, assert_whole_records,
+                             needs_terminal, numbered_log, program_errors, wait_until_written)
 
 CONTROL_EVENT = os.environ.get("LUMETRA_CONTROL_EVENT", "")
 CONSOLE_ATTRIBUTE = os.environ.get("LUMETRA_CONSOLE_ATTRIBUTE", "")
@@ -180,15 +180,11 @@ class WineConsoleTest(PaneTest):
     def wait_for_records(self):
         """Waits until the conversion has written its first records (in
         batches of 1 MiB, with the log's last line still to come)."""
-        target = os.path.join(self.folder, "out.txt")
-        self.pane.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) > 0, "the first records")
+        wait_until_written(self.folder / "out.txt", 0)
 
     def assert_whole_records(self):
-        records = self.read("out.txt")
-        self.assertGreater(len(records), 0, "records were converted before the end")
-        self.assertLess(len(records), len(LARGE_LOG_RECORDS), "the conversion was ended before its end")
-        self.assertTrue(records.endswith(b"\r\n"), records[-40:])
-        self.assertEqual(records, LARGE_LOG_RECORDS[:len(records)])
+        """Whole records, the conversion ended before the last one."""
+        assert_whole_records(self, self.read("out.txt"), LARGE_LOG_RECORDS, len(LARGE_LOG_RECORDS) - 1)
 
     # In the dialogue, alone in its console: the abort that Ctrl+C asked for
     # does not wait for a key.

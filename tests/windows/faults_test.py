@@ -13,7 +13,7 @@ import subprocess
 import time
 import unittest
 
-from lumetra_harness import RUNNER, FolderCase, abort_message, program_errors, wait_until
+from lumetra_harness import RUNNER, FolderCase, abort_message, program_errors, wait_until_written
 
 PROBE = os.environ.get("LUMETRA_FAULT_PROBE", "")
 CONTROL_EVENT = os.environ.get("LUMETRA_CONTROL_EVENT", "")
@@ -83,18 +83,12 @@ class FaultProbeTest(FolderCase):
                     cue.unlink(missing_ok=True)
                     self.records.unlink(missing_ok=True)
                     probe = self.start(CONTROL_EVENT, cue.name, event, PROBE, self.records.name, "lumetra", "endless")
-                    self.wait_for_records_beyond(len(probe_records()), probe)
+                    wait_until_written(self.records, len(probe_records()), probe, LIMIT)
                     time.sleep(delay)
                     cue.touch()
                     code, errors, records = self.finish(probe)
                     self.assertEqual((code, errors), (error, abort_message(error)))
                     self.assertEqual(records, probe_records(len(records) // record_size))
-
-    def wait_for_records_beyond(self, size, probe):
-        def beyond():
-            self.assertIsNone(probe.poll(), "the probe ended before the event")
-            return self.records.exists() and self.records.stat().st_size > size
-        wait_until(beyond, "records beyond %d bytes" % size, LIMIT)
 
 
 if __name__ == "__main__":

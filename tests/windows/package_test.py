@@ -12,7 +12,7 @@ import tempfile
 import unittest
 import zipfile
 
-from lumetra_harness import RUNNER, project_version
+from lumetra_harness import RUNNER, project_version, summary
 
 BUILD_DIR = pathlib.Path(os.environ.get("LUMETRA_BUILD_DIR", "."))
 TEXT_FILES = ["README.md", "lumetra.txt", "samples/pv-log.csv"]
@@ -65,7 +65,7 @@ class PackageTest(unittest.TestCase):
                                        input=b"samples\\pv-log.csv\r\npv-log.txt\r\n", capture_output=True,
                                        timeout=120, check=False)
             self.assertEqual((completed.returncode, completed.stderr), (0, b""))
-            self.assertTrue(completed.stdout.endswith(b"Es wurden 1440 Datens\x84tze geschrieben.\r\n"))
+            self.assertTrue(completed.stdout.endswith(summary(1440)))
 
     def assert_version_resource(self, program):
         version = tuple(int(part) for part in project_version().split(".")) + (0,)
