@@ -13,7 +13,7 @@
 namespace lumetra {
 namespace {
 
-HANDLE output() { return GetStdHandle(STD_OUTPUT_HANDLE); }
+HANDLE console_output() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 HANDLE input() { return GetStdHandle(STD_INPUT_HANDLE); }
 
 CHAR_INFO cell(char c, WORD attribute = 0x07) {
@@ -28,7 +28,7 @@ void put_text(const std::string& text, int x, int y, WORD attribute = 0x07) {
   std::vector<CHAR_INFO> cells;
   for (char c : text) cells.push_back(cell(c, attribute));
   SMALL_RECT region{SHORT(x), SHORT(y), SHORT(x + text.size() - 1), SHORT(y)};
-  ASSERT_TRUE(WriteConsoleOutputA(output(), cells.data(), {SHORT(text.size()), 1}, {0, 0}, &region));
+  ASSERT_TRUE(WriteConsoleOutputA(console_output(), cells.data(), {SHORT(text.size()), 1}, {0, 0}, &region));
 }
 
 // Fills each row with its own letter: row 0 "aaaa", row 1 "bbbb", ...
@@ -64,7 +64,7 @@ TEST(ConsoleModel, WriteOutputClipsAndReturnsTheWrittenRectangle) {
     SCOPED_TRACE(c.name);
     ScopedTestConsole console(5, 3);
     SMALL_RECT region = c.region;
-    ASSERT_TRUE(WriteConsoleOutputA(output(), source, {3, 2}, c.origin, &region));
+    ASSERT_TRUE(WriteConsoleOutputA(console_output(), source, {3, 2}, c.origin, &region));
     EXPECT_EQ(region.Left, c.written.Left);
     EXPECT_EQ(region.Top, c.written.Top);
     EXPECT_EQ(region.Right, c.written.Right);
@@ -79,25 +79,25 @@ TEST(ConsoleModel, WriteOutputKeepsAttributesAndRejectsAnOriginOutsideTheSource)
   ScopedTestConsole console(5, 3);
   const CHAR_INFO source[] = {cell('x', 0x1E)};
   SMALL_RECT region{2, 2, 2, 2};
-  ASSERT_TRUE(WriteConsoleOutputA(output(), source, {1, 1}, {0, 0}, &region));
+  ASSERT_TRUE(WriteConsoleOutputA(console_output(), source, {1, 1}, {0, 0}, &region));
   EXPECT_EQ(console.character_at(2, 2), 'x');
   EXPECT_EQ(console.attribute_at(2, 2), 0x1E);
-  EXPECT_FALSE(WriteConsoleOutputA(output(), source, {1, 1}, {1, 0}, &region));
+  EXPECT_FALSE(WriteConsoleOutputA(console_output(), source, {1, 1}, {1, 0}, &region));
 }
 
 TEST(ConsoleModel, FillsWrapRowsAndStopAtTheBufferEnd) {
   ScopedTestConsole console(4, 3);
   DWORD filled = 0;
-  ASSERT_TRUE(FillConsoleOutputCharacterA(output(), '#', 6, {2, 0}, &filled));
+  ASSERT_TRUE(FillConsoleOutputCharacterA(console_output(), '#', 6, {2, 0}, &filled));
   EXPECT_EQ(filled, 6u);
   EXPECT_EQ(screen(console), "  ##|####|    |");
-  ASSERT_TRUE(FillConsoleOutputAttribute(output(), 0x4F, 100, {3, 1}, &filled));
+  ASSERT_TRUE(FillConsoleOutputAttribute(console_output(), 0x4F, 100, {3, 1}, &filled));
   EXPECT_EQ(filled, 5u);
   EXPECT_EQ(console.attribute_at(2, 1), 0x07);
   EXPECT_EQ(console.attribute_at(3, 1), 0x4F);
   EXPECT_EQ(console.attribute_at(3, 2), 0x4F);
   EXPECT_EQ(console.character_at(3, 1), '#');  // attributes alone
-  EXPECT_FALSE(FillConsoleOutputCharacterA(output(), '#', 1, {0, 3}, &filled));
+  EXPECT_FALSE(FillConsoleOutputCharacterA(console_output(), '#', 1, {0, 3}, &filled));
   EXPECT_EQ(filled, 0u);
 }
 
@@ -121,7 +121,7 @@ TEST(ConsoleModel, ScrollsOverlappingRegionsBothWays) {
     SCOPED_TRACE(c.name);
     ScopedTestConsole console(4, 5);
     letter_rows(console);
-    ASSERT_TRUE(ScrollConsoleScreenBufferA(output(), &c.source, nullptr, c.destination, &fill));
+    ASSERT_TRUE(ScrollConsoleScreenBufferA(console_output(), &c.source, nullptr, c.destination, &fill));
     EXPECT_EQ(screen(console), c.screen);
   }
 }
@@ -132,7 +132,7 @@ TEST(ConsoleModel, ScrollChangesOnlyCellsInsideTheClip) {
   const CHAR_INFO fill = cell('.', 0x1F);
   const SMALL_RECT source{0, 2, 3, 4};
   const SMALL_RECT clip{1, 0, 2, 3};
-  ASSERT_TRUE(ScrollConsoleScreenBufferA(output(), &source, &clip, {0, 0}, &fill));
+  ASSERT_TRUE(ScrollConsoleScreenBufferA(console_output(), &source, &clip, {0, 0}, &fill));
   EXPECT_EQ(screen(console), "acca|bddb|ceec|d..d|eeee|");
   EXPECT_EQ(console.attribute_at(1, 3), 0x1F);
   EXPECT_EQ(console.attribute_at(1, 4), 0x07);
@@ -142,24 +142,24 @@ TEST(ConsoleModel, ScrollFailsWhenTheSourceMissesTheBuffer) {
   ScopedTestConsole console(4, 3);
   const CHAR_INFO fill = cell('.');
   const SMALL_RECT source{0, 5, 3, 7};
-  EXPECT_FALSE(ScrollConsoleScreenBufferA(output(), &source, nullptr, {0, 0}, &fill));
+  EXPECT_FALSE(ScrollConsoleScreenBufferA(console_output(), &source, nullptr, {0, 0}, &fill));
 }
 
 TEST(ConsoleModel, RefusesCursorAndWindowOutsideTheBuffer) {
   ScopedTestConsole console(10, 4, 8);
-  EXPECT_TRUE(SetConsoleCursorPosition(output(), {9, 7}));
-  EXPECT_FALSE(SetConsoleCursorPosition(output(), {10, 0}));
-  EXPECT_FALSE(SetConsoleCursorPosition(output(), {0, -1}));
+  EXPECT_TRUE(SetConsoleCursorPosition(console_output(), {9, 7}));
+  EXPECT_FALSE(SetConsoleCursorPosition(console_output(), {10, 0}));
+  EXPECT_FALSE(SetConsoleCursorPosition(console_output(), {0, -1}));
   EXPECT_EQ(console.cursor().X, 9);
   EXPECT_EQ(console.cursor().Y, 7);
 
   const SMALL_RECT lower{0, 4, 9, 7};
-  EXPECT_TRUE(SetConsoleWindowInfo(output(), TRUE, &lower));
+  EXPECT_TRUE(SetConsoleWindowInfo(console_output(), TRUE, &lower));
   EXPECT_EQ(console.model().window().Top, 4);
   const SMALL_RECT beyond{0, 5, 9, 8};
-  EXPECT_FALSE(SetConsoleWindowInfo(output(), TRUE, &beyond));
+  EXPECT_FALSE(SetConsoleWindowInfo(console_output(), TRUE, &beyond));
   const SMALL_RECT up_two{0, -2, 0, -2};
-  EXPECT_TRUE(SetConsoleWindowInfo(output(), FALSE, &up_two));
+  EXPECT_TRUE(SetConsoleWindowInfo(console_output(), FALSE, &up_two));
   EXPECT_EQ(console.model().window().Top, 2);
   EXPECT_EQ(console.model().window().Bottom, 5);
 }
@@ -168,11 +168,11 @@ TEST(ConsoleModel, CursorSizeMustBeOneToHundred) {
   ScopedTestConsole console(10, 4);
   for (DWORD size : {0u, 101u}) {
     const CONSOLE_CURSOR_INFO bad{size, FALSE};
-    EXPECT_FALSE(SetConsoleCursorInfo(output(), &bad)) << size;
+    EXPECT_FALSE(SetConsoleCursorInfo(console_output(), &bad)) << size;
   }
   EXPECT_TRUE(console.cursor_visible());
   const CONSOLE_CURSOR_INFO hidden{100, FALSE};
-  EXPECT_TRUE(SetConsoleCursorInfo(output(), &hidden));
+  EXPECT_TRUE(SetConsoleCursorInfo(console_output(), &hidden));
   EXPECT_FALSE(console.cursor_visible());
 }
 
@@ -206,7 +206,7 @@ TEST(ConsoleModel, EveryConsoleOperationFailsOnFileHandles) {
   ASSERT_EQ(pipe(fds), 0);
   console.redirect_output(fds[1]);
   console.redirect_input(fds[0]);
-  const HANDLE out = output();
+  const HANDLE out = console_output();
   const HANDLE in = input();
   EXPECT_EQ(handle_fd(out), fds[1]);
   DWORD mode = 0;
@@ -245,18 +245,18 @@ TEST(ConsoleModel, WriteFileWritesToTheDescriptorAndFailsOnAClosedPipe) {
   ASSERT_EQ(pipe(fds), 0);
   console.redirect_output(fds[1]);
   DWORD written = 0;
-  ASSERT_TRUE(WriteFile(output(), "A\tB\r\n", 5, &written, nullptr));
+  ASSERT_TRUE(WriteFile(console_output(), "A\tB\r\n", 5, &written, nullptr));
   EXPECT_EQ(written, 5u);
   char bytes[8]{};
   ASSERT_EQ(read(fds[0], bytes, sizeof bytes), 5);
   EXPECT_EQ(std::string(bytes), "A\tB\r\n");
   close(fds[0]);
   // The host ignores SIGPIPE: the write fails instead of ending the process.
-  EXPECT_FALSE(WriteFile(output(), "x", 1, &written, nullptr));
+  EXPECT_FALSE(WriteFile(console_output(), "x", 1, &written, nullptr));
   EXPECT_EQ(written, 0u);
   close(fds[1]);
   console.redirect_output(-1);
-  EXPECT_FALSE(WriteFile(output(), "x", 1, &written, nullptr));
+  EXPECT_FALSE(WriteFile(console_output(), "x", 1, &written, nullptr));
 }
 
 BOOL declining_handler(DWORD) { return FALSE; }

@@ -17,8 +17,6 @@
 namespace lumetra {
 namespace {
 
-HANDLE output() { return GetStdHandle(STD_OUTPUT_HANDLE); }
-
 // ---- The oracle's own view of characters and colours ---------------------------
 
 // What a console shows for the bytes 1 to 31 and 127, in reading order.
@@ -165,7 +163,7 @@ void put_cells(int x, int y, std::string_view bytes, WORD attribute) {
     cells[i].Attributes = attribute;
   }
   SMALL_RECT region{SHORT(x), SHORT(y), SHORT(x + bytes.size() - 1), SHORT(y)};
-  ASSERT_TRUE(WriteConsoleOutputA(output(), cells.data(), {SHORT(bytes.size()), 1}, {0, 0}, &region));
+  ASSERT_TRUE(WriteConsoleOutputA(console_output(), cells.data(), {SHORT(bytes.size()), 1}, {0, 0}, &region));
 }
 
 // ---- Bytes ------------------------------------------------------------------------
@@ -209,7 +207,7 @@ TEST(TerminalRenderer, ScrollsFullWidthRowsInsideMargins) {
   CHAR_INFO fill{};
   fill.Char.AsciiChar = ' ';
   fill.Attributes = 0x1F;
-  ASSERT_TRUE(ScrollConsoleScreenBufferA(output(), &source, nullptr, {0, 0}, &fill));
+  ASSERT_TRUE(ScrollConsoleScreenBufferA(console_output(), &source, nullptr, {0, 0}, &fill));
   const std::string fed = rendered.emulator.take_fed();
   EXPECT_EQ(fed.substr(0, 14), "\x1b[1;5r\x1b[5;1H\n\n");
   EXPECT_NE(fed.find("\x1b[1;5r", 6), std::string::npos);
@@ -230,18 +228,18 @@ TEST(TerminalRenderer, SmallerTerminalShowsTheViewThatHoldsTheCursor) {
     for (int x = 0; x < 20; ++x) row += static_cast<char>('A' + (x + 3 * y) % 26);
     put_cells(0, y, row, static_cast<WORD>(0x07 + y));
   }
-  ASSERT_TRUE(SetConsoleCursorPosition(output(), {15, 8}));
+  ASSERT_TRUE(SetConsoleCursorPosition(console_output(), {15, 8}));
   rendered.resize_terminal(8, 4);
   EXPECT_EQ(edges(rendered.console.terminal_view()), (std::array<int, 4>{11, 5, 18, 8}));
   expect_same_screen(rendered);
   rendered.emulator.take_fed();
-  ASSERT_TRUE(SetConsoleCursorPosition(output(), {15, 9}));  // one row down: a terminal scroll
+  ASSERT_TRUE(SetConsoleCursorPosition(console_output(), {15, 9}));  // one row down: a terminal scroll
   EXPECT_EQ(edges(rendered.console.terminal_view()), (std::array<int, 4>{11, 6, 18, 9}));
   const std::string fed = rendered.emulator.take_fed();
   EXPECT_NE(fed.find("\x1b[1;4r\x1b[4;1H\n"), std::string::npos) << fed;
   EXPECT_EQ(fed.find("\x1b[2J"), std::string::npos) << fed;
   expect_same_screen(rendered);
-  ASSERT_TRUE(SetConsoleCursorPosition(output(), {2, 1}));
+  ASSERT_TRUE(SetConsoleCursorPosition(console_output(), {2, 1}));
   EXPECT_EQ(edges(rendered.console.terminal_view()), (std::array<int, 4>{0, 1, 7, 4}));
   expect_same_screen(rendered);
   rendered.resize_terminal(30, 12);
@@ -293,28 +291,28 @@ TEST(TerminalRenderer, RandomOperationSequencesKeepTheTerminalInStep) {
           const SMALL_RECT clip = random_rect();
           const bool full = pick(0, 1) == 1;
           const SMALL_RECT full_source{0, SHORT(pick(0, height - 1)), SHORT(columns - 1), SHORT(height - 1)};
-          (void)ScrollConsoleScreenBufferA(output(), full ? &full_source : &source, pick(0, 2) == 0 ? &clip : nullptr,
+          (void)ScrollConsoleScreenBufferA(console_output(), full ? &full_source : &source, pick(0, 2) == 0 ? &clip : nullptr,
                                            {SHORT(full ? 0 : pick(-2, columns)), SHORT(pick(-2, height))}, &fill);
           break;
         }
         case 3:
-          (void)FillConsoleOutputCharacterA(output(), static_cast<CHAR>(pick(0, 255)), pick(0, columns * 3),
+          (void)FillConsoleOutputCharacterA(console_output(), static_cast<CHAR>(pick(0, 255)), pick(0, columns * 3),
                                             {SHORT(pick(0, columns - 1)), SHORT(pick(0, height - 1))}, &count);
           break;
         case 4:
-          (void)FillConsoleOutputAttribute(output(), attribute, pick(0, columns * 3),
+          (void)FillConsoleOutputAttribute(console_output(), attribute, pick(0, columns * 3),
                                            {SHORT(pick(0, columns - 1)), SHORT(pick(0, height - 1))}, &count);
           break;
         case 5: {
           const CONSOLE_CURSOR_INFO info{25, pick(0, 1)};
-          (void)SetConsoleCursorInfo(output(), &info);
-          (void)SetConsoleCursorPosition(output(), {SHORT(pick(0, columns - 1)), SHORT(pick(0, height - 1))});
+          (void)SetConsoleCursorInfo(console_output(), &info);
+          (void)SetConsoleCursorPosition(console_output(), {SHORT(pick(0, columns - 1)), SHORT(pick(0, height - 1))});
           break;
         }
         case 6: {
           const int top = pick(0, height - rows);
           const SMALL_RECT window{0, SHORT(top), SHORT(columns - 1), SHORT(top + rows - 1)};
-          (void)SetConsoleWindowInfo(output(), TRUE, &window);
+          (void)SetConsoleWindowInfo(console_output(), TRUE, &window);
           break;
         }
         case 7: rendered.resize_terminal(pick(1, columns + 2), pick(1, rows + 2)); break;

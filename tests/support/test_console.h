@@ -17,6 +17,10 @@
 
 namespace lumetra {
 
+// The standard output handle: the test console's screen while one is in
+// scope.
+inline HANDLE console_output() { return GetStdHandle(STD_OUTPUT_HANDLE); }
+
 class ConsoleHost;
 class TestConsoleHost;
 

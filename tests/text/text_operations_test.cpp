@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "temporary_text.h"
 #include "text/text.h"
 
 namespace lumetra {
 namespace {
 
-TempText temporary(const char* bytes) { return mid_text(bytes, 1, -1); }
 
 // mid_text, left_text or right_text, chosen by 'm', 'l' or 'r'.
 template <typename Arg>

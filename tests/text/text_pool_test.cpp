@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "system/memory.h"
+#include "temporary_text.h"
 #include "text/numeric_text.h"
 #include "text/text.h"
 
 namespace lumetra {
 namespace {
 
-TempText temporary(const char* bytes) { return mid_text(bytes, 1, -1); }
 void fill(Text& text, std::size_t length) { assign_text(text, std::string(length, 'x').c_str()); }
 
 TEST(TextPool, RunsOutAfterLastTemporaryAndReleasingMakesRoom) {
