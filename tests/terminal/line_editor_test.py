@@ -15,13 +15,14 @@ import unittest
 from lumetra_harness import PaneTest, abort_text, needs_terminal, program
 
 SOURCE = "Zeit;Wert1;Wert2;Wert3\n12:00:01;1.5;2;3\n12:00:02;4;5;6\n"
-CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
-def processor_ticks(pid):
-    with open("/proc/%d/stat" % pid) as file:
-        fields = file.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])  # utime + stime
+def processor_seconds(pid):
+    """The time the process has run on a processor, exactly: not sampled at
+    the clock's ticks as its user and system times are, which on a busy
+    machine may charge a few short wake-ups a whole tick each."""
+    with open("/proc/%d/schedstat" % pid) as file:
+        return int(file.read().split()[0]) / 1e9
 
 
 @needs_terminal
@@ -104,9 +105,9 @@ class LineEditorTest(PaneTest):
         pid = self.pane.pid()
         spent = {}
         for stage in ("editor", "final wait"):
-            start = processor_ticks(pid)
+            start = processor_seconds(pid)
             time.sleep(5)
-            spent[stage] = (processor_ticks(pid) - start) / CLOCK_TICKS
+            spent[stage] = processor_seconds(pid) - start
             if stage == "editor":
                 self.pane.text("src.csv")
                 self.pane.keys("Enter")
@@ -114,9 +115,12 @@ class LineEditorTest(PaneTest):
                 self.pane.text("ziel.txt")
                 self.pane.keys("Enter")
                 self.pane.wait_for_text("geschrieben.")
-        print("\nprocessor time over 5 s: editor %.2f s, final wait %.2f s" % (spent["editor"], spent["final wait"]))
-        self.assertLessEqual(spent["editor"], 0.05)
-        self.assertLessEqual(spent["final wait"], 0.05)
+        print("\nprocessor time over 5 s: editor %.3f s, final wait %.3f s" % (spent["editor"], spent["final wait"]))
+        # Both look for a key 20 to 40 times a second: about 0.015 s in all on
+        # a quiet machine, more when other work crowds the caches; a wait that
+        # spins takes the whole 5 s.
+        self.assertLessEqual(spent["editor"], 0.1)
+        self.assertLessEqual(spent["final wait"], 0.1)
         self.pane.keys("Enter")
         self.assertEqual(self.pane.wait_for_exit(), 0)
 
