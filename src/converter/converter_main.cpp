@@ -157,8 +157,8 @@ void wait_for_final_key(const MainState& state) noexcept {
 
 // The plain lines at the start of a block of whole lines, converted in one
 // go; the records they made are counted.
-RecordConverter::LinesTaken take_plain_lines(MainState& state, std::string_view block) noexcept {
-  const RecordConverter::LinesTaken taken = state.converter.convert_plain_lines(block);
+LinesTaken take_plain_lines(MainState& state, std::string_view block) noexcept {
+  const LinesTaken taken = state.converter.convert_plain_lines(block);
   state.record_count += taken.lines;
   return taken;
 }

@@ -119,7 +119,7 @@ bool RecordConverter::convert_line(std::string_view line) noexcept {
   return true;
 }
 
-RecordConverter::LinesTaken RecordConverter::convert_plain_lines(std::string_view block) noexcept {
+LinesTaken RecordConverter::convert_plain_lines(std::string_view block) noexcept {
   LinesTaken taken;
   if (!reserve_output(first_room)) return taken;
   const char* const end = block.data() + block.size();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "converter/lines_taken.h"
 #include "records/record.h"
 
 namespace lumetra {
@@ -29,11 +30,6 @@ class RecordConverter {
   // a record that gets no memory, with error 4 at line 44: nothing of that
   // line reaches the target.
   bool convert_line(std::string_view line) noexcept;
-  // What convert_plain_lines took.
-  struct LinesTaken {
-    std::size_t bytes = 0;  // of the block: whole lines, line ends included
-    std::int64_t lines = 0;
-  };
   // Converts the lines at the start of a block of whole lines (each ended by
   // LF, as the source's buffer holds them) while they are plain lines (the
   // ones most lines of a logger are), as convert_line would; stops before

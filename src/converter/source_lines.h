@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "converter/lines_taken.h"
 #include "files/file_slots.h"
 #include "files/line_reader.h"
 #include "runtime/runtime_error.h"
@@ -31,14 +32,14 @@ class SourceLines {
   // line does not fit in memory.
   // take_lines(block), when given, is offered the whole lines at hand first,
   // before each line that is visited alone: it takes as many as it can (at
-  // least none) and tells their bytes and count (`bytes`, `lines`); visit
+  // least none) and tells what it took (LinesTaken); visit
   // then gets the line after them.
   template <typename Visit, typename ReadOn, typename TakeLines>
   [[nodiscard]] std::int32_t read_data_lines(Text& line, Visit&& visit, ReadOn&& read_on,
                                              TakeLines&& take_lines) noexcept;
   template <typename Visit, typename ReadOn>
   [[nodiscard]] std::int32_t read_data_lines(Text& line, Visit&& visit, ReadOn&& read_on) noexcept {
-    return read_data_lines(line, visit, read_on, [](std::string_view) { return Taken{}; });
+    return read_data_lines(line, visit, read_on, [](std::string_view) { return LinesTaken{}; });
   }
 
   // The number of the line being visited, the header being line 1; only
@@ -59,10 +60,6 @@ class SourceLines {
 
   Next read_next_line(Text& text, std::string_view& line) noexcept;
   void keep_next_start() noexcept;
-  struct Taken {
-    std::size_t bytes = 0;
-    std::int64_t lines = 0;
-  };
   template <typename Visit, typename TakeLines>
   bool visit_buffered(std::string_view lines, Visit& visit, TakeLines& take_lines) noexcept;
 

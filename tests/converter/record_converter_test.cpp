@@ -158,7 +158,7 @@ std::string target_of(const TempFolder& folder, const std::string& source, bool 
       return true;
     };
     const auto take = [&](std::string_view block) {
-      return in_blocks ? converter.convert_plain_lines(block) : RecordConverter::LinesTaken{};
+      return in_blocks ? converter.convert_plain_lines(block) : LinesTaken{};
     };
     EXPECT_EQ(lines.read_data_lines(line, visit, [] {}, take), 0);
     converter.finish();
