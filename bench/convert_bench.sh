@@ -4,7 +4,9 @@
 # (bench/copy_floor.cpp: the source read in 1 MiB blocks and as many bytes as
 # lumetra's target written, each byte touched once: what any converter must
 # at least do), the same copy with the bytes read left alone (how close the
-# floor comes to a plain copy), cat copying the same file (inside the kernel
+# floor comes to a plain copy), the line copy (bench/line_copy.cpp: every
+# line found and moved behind a head, no field looked at: what handling the
+# lines one by one costs before any conversion), cat copying the same file (inside the kernel
 # where it can), dd copying it through a 64 KiB buffer and a mawk script doing
 # the same conversion, and lumetra --check reading the log without writing.
 # Builds lumetra (Release), generates a deterministic log of LINES lines (10
@@ -51,6 +53,7 @@ make_log() {
 
 build_floor() {
   c++ -std=c++20 -O3 -march=native -o "$data/copy_floor" "$repo/bench/copy_floor.cpp"
+  c++ -std=c++20 -O3 -march=native -o "$data/line_copy" "$repo/bench/line_copy.cpp"
 }
 
 # The peers. Each runs one conversion or copy of the log; add a peer by
@@ -61,6 +64,8 @@ run_floor() { "$data/copy_floor" "$log" "$data/floor-out.txt" "$ratio"; }
 # The same reads and writes with the bytes read left alone: how close the
 # floor comes to a plain copy.
 run_copy() { "$data/copy_floor" "$log" "$data/copy-out.txt" "$ratio" --untouched; }
+# Each line moved behind a head and before a tail, nothing converted.
+run_lines() { "$data/line_copy" "$log" "$data/lines-out.txt"; }
 # The records to a pipe, which takes them in writes of at most 4096 bytes.
 run_pipe() { "$lumetra" - - <"$log" 2>/dev/null | cat >/dev/null; }
 run_cat() { cat "$log" >"$data/cat-out.csv"; }
@@ -68,7 +73,7 @@ run_dd() { dd if="$log" of="$data/dd-out.csv" bs=64K status=none; }
 run_mawk() { mawk -f "$repo/bench/mawk_convert.awk" "$log" >"$data/mawk-out.txt"; }
 # lumetra checking the log: the same reading and records, nothing written.
 run_check() { "$lumetra" --check "$log" >/dev/null; }
-peers=(lumetra pipe check floor copy cat dd)
+peers=(lumetra pipe check floor copy lines cat dd)
 command -v mawk >/dev/null && peers+=(mawk)
 
 # Seconds one run of a peer takes: wall clock, user and system time (its
@@ -118,10 +123,11 @@ for peer in "${peers[@]}"; do
     "$(field_median 3 "${times[$peer]}")" "$(printf '%s\n' ${times[$peer]} | cut -d/ -f1 | tr '\n' ' ')"
 done
 awk -v bytes="$bytes" -v own="${medians[lumetra]}" -v cat="${medians[cat]}" -v dd="${medians[dd]}" \
-    -v floor="${medians[floor]}" -v copy="${medians[copy]}" -v mawk="${medians[mawk]:-0}" -v check="${medians[check]}" 'BEGIN {
+    -v floor="${medians[floor]}" -v copy="${medians[copy]}" -v lines="${medians[lines]}" -v mawk="${medians[mawk]:-0}" -v check="${medians[check]}" 'BEGIN {
   printf "lumetra  %8.1f MB/s\n", bytes / 1e6 / own
   printf "check    %8.2f x lumetra\n", check / own
   printf "floor    %8.2f x copy\n", floor / copy
+  printf "lines    %8.2f x floor\n", lines / floor
   printf "ratio    %8.2f x floor\n", own / floor
   printf "ratio    %8.2f x cat\n", own / cat
   printf "ratio    %8.2f x dd\n", own / dd
