@@ -17,19 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "write_all.h"
+
 namespace {
 
 constexpr std::size_t block_size = 1 << 20;
-
-bool write_all(int fd, const unsigned char* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t done = ::write(fd, bytes, count);
-    if (done <= 0) return false;
-    bytes += done;
-    count -= static_cast<std::size_t>(done);
-  }
-  return true;
-}
 
 // Every byte read once: the bytes summed as 64-bit words, the tail alone.
 std::uint64_t sum_bytes(const unsigned char* bytes, std::size_t count) {

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "write_all.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -28,16 +30,6 @@ constexpr std::size_t window = 64;
 
 alignas(4096) char input[block_size + room];
 alignas(4096) char output[block_size + room];
-
-bool write_all(int fd, const char* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t done = ::write(fd, bytes, count);
-    if (done <= 0) return false;
-    bytes += done;
-    count -= static_cast<std::size_t>(done);
-  }
-  return true;
-}
 
 // The LFs of the bytes from..end in order, found a window at a time.
 class LineEnds {
