@@ -6,9 +6,10 @@
 # at least do), the same copy with the bytes read left alone (how close the
 # floor comes to a plain copy), the line copy (bench/line_copy.cpp: every
 # line found and moved behind a head, no field looked at: what handling the
-# lines one by one costs before any conversion), cat copying the same file (inside the kernel
-# where it can), dd copying it through a 64 KiB buffer and a mawk script doing
-# the same conversion, and lumetra --check reading the log without writing.
+# lines one by one costs before any conversion), cat copying the same file
+# (inside the kernel where it can), dd copying it through a 64 KiB buffer and
+# a mawk script doing the same conversion, and lumetra --check reading the
+# log without writing.
 # Builds lumetra (Release), generates a deterministic log of LINES lines (10
 # million, about 240 MB, CR LF) once, then times the peers alternately, RUNS
 # times each after one warm-up run, and prints the median times, lumetra's

@@ -47,7 +47,8 @@ class LineEnds {
   }
 
  private:
-  // The bytes behind end_ are the block's room, read but never marked.
+  // Bit i set when byte i of the 64 at `at` is an LF. A window may reach
+  // into the room behind the block; next() returns no LF from there.
   static std::uint64_t marks_at(const char* at) {
     std::uint64_t marks = 0;
 #if defined(__SSE2__)
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
     const char* const end = input + kept + got;
     const char* line = input;
     LineEnds ends(input, end);
+    // A line longer than the room leaves the block unfinished, which ends the run.
     for (const char* lf; (lf = ends.next()) != nullptr && lf - line <= static_cast<long>(room) - 32; line = lf + 1) {
       written += copy_line(line, lf, output + written);
       if (written >= block_size) {
